@@ -1,0 +1,20 @@
+#include "archiveerror.h"
+
+QString archiveErrorName(ArchiveError error)
+{
+    switch (error) {
+    case ArchiveError::None:
+        return QStringLiteral("no error");
+    case ArchiveError::EndOfData:
+        return QStringLiteral("end of data");
+    case ArchiveError::Generic:
+        return QStringLiteral("generic archive error");
+    case ArchiveError::BadClass:
+        return QStringLiteral("bad class");
+    case ArchiveError::BadSchema:
+        return QStringLiteral("bad schema");
+    case ArchiveError::BadIndex:
+        return QStringLiteral("bad index");
+    }
+    return QStringLiteral("unknown archive error");
+}

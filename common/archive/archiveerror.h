@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// Why a read failed. The caller abandons the whole payload on any of these.
+enum class ArchiveError {
+    None,
+    EndOfData, // data ended before a value, a string's characters or a class name
+    Generic,   // an impossible length, nesting too deep, bytes left over
+    BadClass,  // class name too long, not registered, or of the wrong kind here
+    BadSchema, // schema number in the stream differs from the registered one
+    BadIndex,  // class or object index of 0, not yet defined, or of the other kind
+};
+
+struct ArchiveStatus
+{
+    ArchiveError error = ArchiveError::None;
+    QString message;      // one line for logs and message boxes
+    qsizetype offset = 0; // byte offset where the read failed
+
+    bool ok() const { return error == ArchiveError::None; }
+};
+
+QString archiveErrorName(ArchiveError error);
