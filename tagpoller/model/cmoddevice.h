@@ -1,0 +1,73 @@
+#pragma once
+
+#include "cmodtaggroup.h"
+
+// A Modbus device (unit) of a channel: how to address and poll it, its own tags
+// and its tag groups. Which settings act at run time is the runtime's business;
+// all of them are stored and carried along.
+class CModDevice : public CModObject
+{
+public:
+    qint32 DeviceId = 1; // unit identifier, 0 to 255
+    qint32 TimingReserved = 3;
+    qint32 RequestTimeout = 1000; // ms
+    quint8 FailAfter = 3;
+    qint32 InterRequestDelay = 1; // ms
+    bool AutoDemote = false;
+    quint8 DemoteAfter = 3;   // 1 to 30 successive failures
+    qint32 DemoteFor = 10000; // ms, 100 to 3600000
+    bool DiscardWritesWhileDemoted = false;
+    bool ZeroBasedAddr = true;
+    bool ZeroBasedBitAddr = true;
+    bool HoldingBitMaskWrites = false;
+    bool UseFunc06 = true;
+    bool UseFunc05 = true;
+    bool DefaultByteOrder = true;
+    bool FirstWordLow = true;
+    bool FirstDwordLow = true;
+    bool ModiconBitOrder = false;
+    qint32 OutputCoilBlock = 32;  // 8 to 2000, multiple of 8
+    qint32 InputCoilBlock = 32;   // 8 to 2000, multiple of 8
+    qint32 InternalRegBlock = 32; // 1 to 125
+    qint32 HoldingRegBlock = 32;  // 1 to 125
+    bool BlockReadStrings = false;
+    bool TcpFraming = true;
+    qint32 LeadingBytes = 0;
+
+    TagList tags;
+    TagGroups groups;
+
+    bool IsDevice() const override { return true; }
+    TagList *GetTags() override { return &tags; }
+    qsizetype GetTagCount() const override { return tags.size(); }
+    bool RemoveTag(const CModTag *tag) override { return tags.take(tag) != nullptr; }
+    CModTag *FindTagByPath(QStringView path, qint32 requestId) override;
+    CModTag *FindTagByRequestId(qint32 requestId) override;
+
+    void Serialize(Archive &ar) override;
+};
+
+// A device on a serial (RTU) channel.
+class CModRTUDev : public CModDevice
+{
+    ORVALA_RECORD(CModRTUDev)
+public:
+    CModRTUDev();
+    void Serialize(Archive &ar) override;
+
+private:
+    // Stored and carried along; no setting of this version uses them.
+    qint32 m_reserved = 0;
+    quint8 m_reservedByte1 = 0;
+    quint8 m_reservedByte2 = 0;
+};
+
+// A device on a Modbus TCP channel.
+class CModTCPDev : public CModDevice
+{
+    ORVALA_RECORD(CModTCPDev)
+public:
+    CModTCPDev();
+    qint32 DevicePort = 502; // stored only
+    void Serialize(Archive &ar) override;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// How the driver's core asks the user: message boxes, yes/no questions and
+// file dialogs. The main window implements it with Qt dialogs; tests answer
+// with a recorder. The core never opens a window itself.
+class Notifier
+{
+public:
+    enum class Icon { None, Stop, Question, Information };
+
+    struct FileDialog
+    {
+        QString title;
+        QString filter; // "Name (*.ext)|*.ext|All files (*.*)|*.*|" as the Windows dialogs had it
+        QString defaultExtension;
+        QString initialDirectory;
+        QString defaultFileName;
+    };
+
+    virtual ~Notifier() = default;
+
+    // An OK box.
+    virtual void showMessage(const QString &text, Icon icon) = 0;
+    // A Yes/No box with the question icon; true for Yes.
+    virtual bool askYesNo(const QString &text) = 0;
+    // The chosen path, or an empty string when the user cancels. The open
+    // dialog accepts only existing files; the save dialog asks before
+    // overwriting one.
+    virtual QString getOpenFileName(const FileDialog &dialog) = 0;
+    virtual QString getSaveFileName(const FileDialog &dialog) = 0;
+};

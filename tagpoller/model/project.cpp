@@ -1,0 +1,188 @@
+#include "project.h"
+
+#include "driverstrings.h"
+#include "notifier.h"
+
+#include <QFileInfo>
+
+namespace {
+
+Notifier::FileDialog projectDialog(const QString &title)
+{
+    return {title, QStringLiteral("Modbus driver files (*.drx)|*.drx|"), QStringLiteral("drx"),
+            QString(), QString()};
+}
+
+} // namespace
+
+Project::Project(Notifier &notifier, QObject *parent) : QObject(parent), m_notifier(notifier) {}
+
+qsizetype Project::tagCount() const
+{
+    qsizetype count = 0;
+    for (const auto &channel : m_channels) {
+        for (const auto &device : channel->devices)
+            count += TagTree::countAll(device->tags, device->groups);
+    }
+    return count;
+}
+
+void Project::markModified()
+{
+    setModified(true);
+}
+
+bool Project::canAddChannel()
+{
+    if (m_channels.size() < size_t(MaxChannels))
+        return true;
+    m_notifier.showMessage(
+        DriverString::format(DriverString::TooManyChannels, {QString::number(MaxChannels)}),
+        Notifier::Icon::Stop);
+    return false;
+}
+
+void Project::addChannel(std::shared_ptr<CModChnl> channel)
+{
+    m_channels.push_back(std::move(channel));
+}
+
+std::shared_ptr<CModChnl> Project::takeChannel(const CModChnl *channel)
+{
+    for (auto it = m_channels.begin(); it != m_channels.end(); ++it) {
+        if (it->get() == channel) {
+            std::shared_ptr<CModChnl> taken = std::move(*it);
+            m_channels.erase(it);
+            return taken;
+        }
+    }
+    return nullptr;
+}
+
+CModChnl *Project::findChannel(QStringView name) const
+{
+    for (const auto &channel : m_channels) {
+        if (channel->name == name)
+            return channel.get();
+    }
+    return nullptr;
+}
+
+CModTag *Project::FindTagByPath(QStringView path, qint32 requestId)
+{
+    const qsizetype dot = path.indexOf(u'.');
+    if (dot < 0)
+        return nullptr;
+    CModChnl *channel = findChannel(path.first(dot));
+    return channel ? channel->FindTagByPath(path.sliced(dot + 1), requestId) : nullptr;
+}
+
+bool Project::NewProject()
+{
+    if (m_modified && m_notifier.askYesNo(DriverString::text(DriverString::SaveExistingProject))) {
+        SaveProject();
+        // Discarding a project the user wanted saved would lose it.
+        if (m_modified)
+            return false;
+    }
+    m_channels.clear();
+    setPath(QString());
+    setModified(false);
+    Q_EMIT projectReset();
+    return true;
+}
+
+void Project::OpenProject()
+{
+    if (!NewProject())
+        return;
+    Notifier::FileDialog dialog = projectDialog(QStringLiteral("Open Modbus Project"));
+    const QString path = m_notifier.getOpenFileName(dialog);
+    if (path.isEmpty())
+        return;
+    if (LoadProjectFile(path))
+        Q_EMIT fileUsed(path);
+}
+
+void Project::SaveProject()
+{
+    if (!m_modified)
+        return;
+    if (m_path.isEmpty())
+        saveWithDialog(QStringLiteral("Save Modbus Project"));
+    else
+        SaveProjectFile(m_path);
+}
+
+void Project::SaveProjectAs()
+{
+    if (!m_modified)
+        return;
+    saveWithDialog(QStringLiteral("Save Modbus Project As"));
+}
+
+void Project::saveWithDialog(const QString &title)
+{
+    Notifier::FileDialog dialog = projectDialog(title);
+    if (!m_path.isEmpty())
+        dialog.initialDirectory = QFileInfo(m_path).absolutePath();
+    const QString path = m_notifier.getSaveFileName(dialog);
+    if (path.isEmpty())
+        return;
+    if (SaveProjectFile(path))
+        Q_EMIT fileUsed(path);
+}
+
+void Project::CloseProject()
+{
+    SaveProject();
+    NewProject();
+}
+
+bool Project::LoadProjectFile(const QString &path)
+{
+    ProjectFile::Loaded loaded = ProjectFile::load(path);
+    if (loaded.error != ProjectFile::Error::None) {
+        // A missing file (a stale recent entry) and a file too short to be a
+        // project are passed over quietly; anything that claims to be a project
+        // and is not gets a clear message. The open project stays either way.
+        if (!loaded.message.isEmpty())
+            m_notifier.showMessage(loaded.message, Notifier::Icon::Stop);
+        return false;
+    }
+    m_channels = std::move(loaded.channels);
+    setPath(path);
+    setModified(false);
+    Q_EMIT projectReset();
+    return true;
+}
+
+bool Project::SaveProjectFile(const QString &path)
+{
+    const ProjectFile::Saved saved = ProjectFile::save(path, m_channels);
+    if (saved.error != ProjectFile::Error::None) {
+        // The previous file is untouched and the project stays modified.
+        m_notifier.showMessage(DriverString::text(DriverString::ErrorSavingProject),
+                               Notifier::Icon::Stop);
+        return false;
+    }
+    setPath(path);
+    setModified(false);
+    return true;
+}
+
+void Project::setModified(bool modified)
+{
+    if (m_modified == modified)
+        return;
+    m_modified = modified;
+    Q_EMIT modifiedChanged(modified);
+}
+
+void Project::setPath(const QString &path)
+{
+    if (m_path == path)
+        return;
+    m_path = path;
+    Q_EMIT pathChanged(path);
+}
