@@ -13,3 +13,14 @@ void CModTag::Serialize(Archive &ar)
     ar.int32(ClientAccess);
     ar.int32(ScanRate);
 }
+
+bool CModTag::isValidName(QStringView name)
+{
+    if (name.isEmpty())
+        return false;
+    for (QChar c : name) {
+        if (!isNameCharacter(c))
+            return false;
+    }
+    return true;
+}

@@ -41,4 +41,9 @@ public:
     CModTag *MatchRequestId(qint32 id) { return id != 0 && requestId == id ? this : nullptr; }
 
     void Serialize(Archive &ar) override;
+
+    // Names are letters and digits, as the platform's alphanumeric test has
+    // them, and "_".
+    static bool isNameCharacter(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
+    static bool isValidName(QStringView name);
 };
