@@ -2,6 +2,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 #include <new>
 
@@ -29,7 +30,7 @@ quint16 rotateWordLeft(quint16 value, unsigned bits)
     return bits ? quint16((value << bits) | (value >> (16 - bits))) : value;
 }
 
-void rotateBytes(QByteArray &buffer, int leftBits)
+void rotateBytes(std::span<char> buffer, int leftBits)
 {
     const unsigned bits = unsigned(((leftBits % 8) + 8) % 8);
     if (!bits)
@@ -38,43 +39,44 @@ void rotateBytes(QByteArray &buffer, int leftBits)
         c = char(rotateByteLeft(quint8(c), bits));
 }
 
-void rotateWords(QByteArray &buffer, int leftBits)
+void rotateWords(std::span<char> buffer, int leftBits)
 {
     const unsigned bits = unsigned(((leftBits % 16) + 16) % 16);
     if (!bits)
         return;
     char *data = buffer.data();
-    for (qsizetype i = 0; i + 1 < buffer.size(); i += 2)
+    for (size_t i = 0; i + 1 < buffer.size(); i += 2)
         qToLittleEndian(rotateWordLeft(qFromLittleEndian<quint16>(data + i), bits), data + i);
 }
 
-// The whole buffer as one little-endian integer, byte 0 least significant.
-void rotateWhole(QByteArray &buffer, int leftBits)
+// The whole buffer as one little-endian integer, byte 0 least significant:
+// whole bytes move first, then the remaining bits carry from each byte into
+// the next, the last byte's into byte 0.
+void rotateWhole(std::span<char> buffer, int leftBits)
 {
-    const qsizetype n = buffer.size();
+    const size_t n = buffer.size();
     if (n <= 2)
         return;
     const qint64 totalBits = qint64(n) * 8;
     const qint64 shift = ((leftBits % totalBits) + totalBits) % totalBits;
     if (!shift)
         return;
-    const qsizetype byteShift = qsizetype(shift / 8);
+    const size_t byteShift = size_t(shift / 8);
     const unsigned bitShift = unsigned(shift % 8);
-    const QByteArray source = buffer;
-    const auto *in = reinterpret_cast<const quint8 *>(source.constData());
-    auto *out = reinterpret_cast<quint8 *>(buffer.data());
-    for (qsizetype i = 0; i < n; ++i) {
-        // Bit b of the result comes from bit b - shift of the source.
-        const quint8 low = in[(i - byteShift + n) % n];
-        const quint8 carry = in[(i - byteShift - 1 + 2 * n) % n];
-        out[i] = bitShift ? quint8((low << bitShift) | (carry >> (8 - bitShift))) : low;
-    }
+    std::rotate(buffer.begin(), buffer.begin() + (n - byteShift) % n, buffer.end());
+    if (!bitShift)
+        return;
+    auto *bytes = reinterpret_cast<quint8 *>(buffer.data());
+    const quint8 last = bytes[n - 1];
+    for (size_t i = n - 1; i > 0; --i)
+        bytes[i] = quint8((bytes[i] << bitShift) | (bytes[i - 1] >> (8 - bitShift)));
+    bytes[0] = quint8((bytes[0] << bitShift) | (last >> (8 - bitShift)));
 }
 
-void fillWithFiller(QByteArray &buffer, QRandomGenerator &random)
+void fillWithFiller(std::span<char> buffer, QRandomGenerator &random)
 {
     char *data = buffer.data();
-    for (qsizetype i = 0; i + 4 <= buffer.size(); i += 4)
+    for (size_t i = 0; i + 4 <= buffer.size(); i += 4)
         qToLittleEndian(quint32(random.bounded(32768)), data + i);
 }
 
@@ -88,9 +90,9 @@ qsizetype bodySizeFor(qsizetype payloadSize)
 
 } // namespace
 
-void pairExchange(QByteArray &buffer)
+void pairExchange(std::span<char> buffer)
 {
-    const qsizetype n = buffer.size();
+    const qsizetype n = qsizetype(buffer.size());
     if (n < 10)
         return;
     char *data = buffer.data();
@@ -98,7 +100,7 @@ void pairExchange(QByteArray &buffer)
         std::swap(data[i], data[j]);
 }
 
-void runOperation(quint8 operation, Direction direction, QByteArray &buffer)
+void runOperation(quint8 operation, Direction direction, std::span<char> buffer)
 {
     const int k = operation & 0x0F;
     const int sign = direction == Direction::Writing ? 1 : -1;
@@ -134,14 +136,14 @@ void runOperation(quint8 operation, Direction direction, QByteArray &buffer)
     }
 }
 
-void scrambleHeader(QByteArray &header)
+void scrambleHeader(std::span<char> header)
 {
     rotateBytes(header, 1);
     pairExchange(header);
     rotateWords(header, 3);
 }
 
-void unscrambleHeader(QByteArray &header)
+void unscrambleHeader(std::span<char> header)
 {
     rotateWords(header, -3);
     pairExchange(header);
@@ -153,14 +155,14 @@ std::optional<QByteArray> WrapPayload(QByteArrayView payload, QRandomGenerator &
     if (payload.size() < MinimumPayload || payload.size() > MaximumPayload)
         return std::nullopt;
 
-    QByteArray header;
-    QByteArray body;
+    QByteArray file;
     try {
-        header = QByteArray(HeaderSize, Qt::Uninitialized);
-        body = QByteArray(bodySizeFor(payload.size()), Qt::Uninitialized);
+        file = QByteArray(HeaderSize + bodySizeFor(payload.size()), Qt::Uninitialized);
     } catch (const std::bad_alloc &) {
         return std::nullopt;
     }
+    const std::span<char> header(file.data(), size_t(HeaderSize));
+    const std::span<char> body(file.data() + HeaderSize, size_t(file.size() - HeaderSize));
 
     fillWithFiller(header, random);
     header[FirstMarker] = 1;
@@ -178,21 +180,20 @@ std::optional<QByteArray> WrapPayload(QByteArrayView payload, QRandomGenerator &
         NoStep,
     };
     for (size_t i = 0; i < program.size(); ++i)
-        header[ProgramPositions[i]] = char(program[i]);
+        header[size_t(ProgramPositions[i])] = char(program[i]);
 
     fillWithFiller(body, random);
     for (qsizetype k = 0; k < payload.size(); ++k)
-        body[2 * k] = payload[k];
+        body[size_t(2 * k)] = payload[k];
 
     const auto length = quint32(payload.size());
     for (size_t i = 0; i < LengthPositions.size(); ++i)
-        header[LengthPositions[i]] = char((length >> (8 * i)) & 0xFF);
+        header[size_t(LengthPositions[i])] = char((length >> (8 * i)) & 0xFF);
 
     scrambleHeader(header);
     for (quint8 operation : program)
         runOperation(operation, Direction::Writing, body);
-
-    return header + body;
+    return file;
 }
 
 std::optional<QByteArray> WrapPayload(QByteArrayView payload)
@@ -219,12 +220,14 @@ Unwrapped UnwrapFile(QByteArrayView file)
     for (size_t i = 0; i < LengthPositions.size(); ++i)
         length |= quint32(quint8(header[LengthPositions[i]])) << (8 * i);
 
-    const qsizetype available = (body.size() + 1) / 2;
-    const qsizetype taken = std::min<qsizetype>(length, available);
-    QByteArray payload(taken, Qt::Uninitialized);
+    // Payload byte k stands at body position 2k; in place, the payload is the
+    // front of the body once every other byte has moved down.
+    const qsizetype taken = std::min<qsizetype>(length, (body.size() + 1) / 2);
+    char *data = body.data();
     for (qsizetype k = 0; k < taken; ++k)
-        payload[k] = body[2 * k];
-    return {UnwrapError::None, payload, length};
+        data[k] = data[2 * k];
+    body.truncate(taken);
+    return {UnwrapError::None, body, length};
 }
 
 } // namespace envelope

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <span>
 
 // The envelope around a project file's payload: a 1024-byte scrambled header
 // holding the payload length and a short program of reversible bit and byte
@@ -44,9 +45,9 @@ Unwrapped UnwrapFile(QByteArrayView file);
 // The steps of the envelope, exposed for tests: each operation byte and its
 // inverse, and the fixed header scrambling.
 enum class Direction { Writing, Reading };
-void runOperation(quint8 operation, Direction direction, QByteArray &buffer);
-void pairExchange(QByteArray &buffer);
-void scrambleHeader(QByteArray &header);
-void unscrambleHeader(QByteArray &header);
+void runOperation(quint8 operation, Direction direction, std::span<char> buffer);
+void pairExchange(std::span<char> buffer);
+void scrambleHeader(std::span<char> header);
+void unscrambleHeader(std::span<char> header);
 
 } // namespace envelope

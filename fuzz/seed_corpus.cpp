@@ -1,0 +1,97 @@
+// Writes the fuzzers' seed corpora, one folder per fuzzer: the archive golden
+// vectors, project files and payloads, and CSV files in both encodings.
+#include "goldenvectors.h"
+#include "projectenvelope.h"
+#include "projectfile.h"
+#include "tagcsv.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+
+using namespace archivetest;
+
+namespace {
+
+bool writeSeed(const QString &folder, const QString &name, const QByteArray &bytes)
+{
+    if (!QDir().mkpath(folder))
+        return false;
+    QFile file(QDir(folder).filePath(name));
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+Channels sampleProject()
+{
+    auto tag = std::make_shared<CModTag>();
+    tag->TagName = QStringLiteral("T1");
+    auto bit = std::make_shared<CModTag>();
+    bit->TagName = QStringLiteral("Bit");
+    bit->TagAddress = QStringLiteral("400002.3");
+    bit->DataType = 1;
+    auto group = std::make_shared<CModTagGroup>();
+    group->name = QStringLiteral("G");
+    group->tags.append(bit);
+    group->groups.push_back(std::make_shared<CModTagGroup>());
+    auto device = std::make_shared<CModTCPDev>();
+    device->tags.append(tag);
+    device->groups.push_back(group);
+    auto tcp = std::make_shared<CModTCPChnl>();
+    tcp->devices.push_back(device);
+    auto rtu = std::make_shared<CModRTUChnl>();
+    rtu->devices.push_back(std::make_shared<CModRTUDev>());
+    return {tcp, rtu};
+}
+
+QByteArray utf16WithMark(const QString &text)
+{
+    return QByteArray("\xFF\xFE", 2) +
+           QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seed_corpus FOLDER\n");
+        return 2;
+    }
+    const QDir root(QString::fromLocal8Bit(argv[1]));
+    bool ok = true;
+
+    const QString archive = root.filePath(QStringLiteral("archive"));
+    for (const GoldenVector &v : goldenVectors()) {
+        // Document vectors are whole payloads; the others are wrapped as one
+        // item's bytes, so the fuzzer starts near every primitive.
+        const QByteArray body =
+            v.document ? v.bytes
+                       : QByteArray::fromHex("0000 0100 FFFF 0100 0B00") + "TPrimitives" + v.bytes;
+        if (body.size() <= 4096) // long strings teach nothing the short ones do not
+            ok = ok && writeSeed(archive, QString::fromLatin1(v.name), body);
+    }
+
+    const QString project = root.filePath(QStringLiteral("project"));
+    const QByteArray payload = ProjectFile::encodePayload(sampleProject());
+    ok = ok && writeSeed(project, QStringLiteral("payload"), QByteArray(1, '\1') + payload);
+    ok = ok && writeSeed(project, QStringLiteral("file"),
+                         QByteArray(1, '\0') + *envelope::WrapPayload(payload));
+
+    const QString csv = root.filePath(QStringLiteral("csv"));
+    const QString rows =
+        TagCsv::plainHeader() + QStringLiteral("\r\nA,400001,WORD,Read/Write,\"x\\, y\"\r\n"
+                                               "B,000001,bool,read_only,\"\"\r\n"
+                                               "C,300001.16,BOOL,Read_Only,\r\n"
+                                               "D,465533,DOUBLE,Read/Write,d\r\n"
+                                               "bad name,4.0.1,WORDY,RW,\"\r\n");
+    ok = ok && writeSeed(csv, QStringLiteral("unicode"), QByteArray(1, '\1') + utf16WithMark(rows));
+    ok = ok && writeSeed(csv, QStringLiteral("ansi"), QByteArray(1, '\0') + rows.toLatin1());
+
+    if (!ok) {
+        std::fprintf(stderr, "cannot write the seed corpora in %s\n", argv[1]);
+        return 1;
+    }
+    std::printf("seed corpora written in %s\n", argv[1]);
+    return 0;
+}
