@@ -1,0 +1,24 @@
+// hostrun: the host side of the programs' window messages, from the command line.
+#include "commandline.h"
+#include "messagecommands.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const hostrun::ParsedCommandLine parsed =
+        hostrun::parseCommandLine(QCoreApplication::arguments());
+    if (parsed.helpRequested) {
+        std::fputs(qPrintable(hostrun::usageText()), stdout);
+        return 0;
+    }
+    if (!parsed.command) {
+        std::fprintf(stderr, "hostrun: %s\n%s", qPrintable(parsed.errorString),
+                     qPrintable(hostrun::usageText()));
+        return 2;
+    }
+    return hostrun::runMessageCommand(*parsed.command);
+}
