@@ -1,0 +1,338 @@
+#include "errorfilewriter.h"
+#include "eventlogtesting.h"
+#include "testenvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringEncoder>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace eventlogtest;
+
+namespace {
+
+const QString Started = QStringLiteral(": Error File Generation Started. ");
+const QString Stopped = QStringLiteral(": Error File Generation Stopped. ");
+
+// The bytes one line takes in the file: UTF-16LE, no byte-order mark.
+QByteArray fileLine(const char *timeText, const QString &text)
+{
+    QStringEncoder toUtf16(QStringEncoder::Utf16LE);
+    return toUtf16(QString::fromLatin1(timeText) + QStringLiteral(", ") + text +
+                   QStringLiteral(" \r\n"));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+class ErrorFileWriterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setCentralEuropeanTime();
+        ASSERT_TRUE(QDir().mkpath(projectFolder()));
+    }
+
+    QString projectFolder() const { return testsupport::tempRoot() + QStringLiteral("/project"); }
+    QString errorFile() const { return projectFolder() + QStringLiteral("/Channel1.txt"); }
+
+    ManualClock m_clock{AprilFifth2017At140307};
+};
+
+TEST_F(ErrorFileWriterTest, GenerationOffCreatesNoFileAndCollectsNothing)
+{
+    ErrorFileWriter writer(false, 15, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    for (int i = 0; i < 12; ++i)
+        writer.AddErrLine(QStringLiteral("trace %1").arg(i));
+    writer.FlushErrFile();
+    EXPECT_FALSE(writer.isActive());
+    EXPECT_TRUE(writer.path().isEmpty());
+    EXPECT_EQ(writer.pendingLineCount(), 0);
+    EXPECT_FALSE(QFile::exists(errorFile()));
+}
+
+TEST_F(ErrorFileWriterTest, OpenCreatesTheFileBesideTheProjectWithoutWritingIt)
+{
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    EXPECT_EQ(writer.path(), errorFile());
+    ASSERT_TRUE(QFile::exists(errorFile()));
+    EXPECT_EQ(QFileInfo(errorFile()).size(), 0);
+}
+
+TEST_F(ErrorFileWriterTest, OpenKeepsWhatTheFileHolds)
+{
+    QFile existing(errorFile());
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("earlier run");
+    existing.close();
+
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    EXPECT_EQ(readFile(errorFile()), QByteArray("earlier run"));
+}
+
+TEST_F(ErrorFileWriterTest, EmptyNameOpensNothing)
+{
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.OpenErrFile(QString(), projectFolder());
+    EXPECT_TRUE(writer.path().isEmpty());
+    EXPECT_TRUE(QDir(projectFolder()).isEmpty());
+}
+
+// The first trace line brings the Started line with it; nothing reaches the
+// file until five lines are pending, then all five go out at once, appended
+// after what the file held.
+TEST_F(ErrorFileWriterTest, FirstLineStartsAndLinesGoOutInBlocksOfFive)
+{
+    QFile existing(errorFile());
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    const QByteArray earlier = fileLine("17-04-04 [09:00:00]", QStringLiteral("yesterday"));
+    existing.write(earlier);
+    existing.close();
+
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+
+    writer.AddErrLine(QStringLiteral("Connecting 10.0.0.5:502"));
+    EXPECT_EQ(writer.pendingLineCount(), 2);
+    m_clock.advance(1s);
+    writer.AddErrLine(QStringLiteral("Connected"));
+    writer.AddErrLine(QStringLiteral("Sent frame 1"));
+    EXPECT_EQ(writer.pendingLineCount(), 4);
+    EXPECT_EQ(readFile(errorFile()), earlier);
+
+    writer.AddErrLine(QStringLiteral("Reply timeout"));
+    EXPECT_EQ(writer.pendingLineCount(), 0);
+    const QByteArray firstBlock =
+        earlier + fileLine("17-04-05 [14:03:07]", Started) +
+        fileLine("17-04-05 [14:03:07]", QStringLiteral("Connecting 10.0.0.5:502")) +
+        fileLine("17-04-05 [14:03:08]", QStringLiteral("Connected")) +
+        fileLine("17-04-05 [14:03:08]", QStringLiteral("Sent frame 1")) +
+        fileLine("17-04-05 [14:03:08]", QStringLiteral("Reply timeout"));
+    EXPECT_EQ(readFile(errorFile()), firstBlock);
+
+    for (int i = 1; i <= 4; ++i)
+        writer.AddErrLine(QStringLiteral("line %1").arg(i));
+    EXPECT_EQ(readFile(errorFile()), firstBlock);
+    writer.AddErrLine(QStringLiteral("line 5 — Ä😀"));
+    QByteArray secondBlock;
+    for (int i = 1; i <= 4; ++i)
+        secondBlock += fileLine("17-04-05 [14:03:08]", QStringLiteral("line %1").arg(i));
+    secondBlock += fileLine("17-04-05 [14:03:08]", QStringLiteral("line 5 — Ä😀"));
+    EXPECT_EQ(readFile(errorFile()), firstBlock + secondBlock);
+}
+
+TEST_F(ErrorFileWriterTest, FileHasNoByteOrderMarkAndTheLineFormatIsExact)
+{
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.AddErrLine(QStringLiteral("A"));
+    writer.FlushErrFile();
+    const QByteArray bytes = readFile(errorFile());
+    ASSERT_GE(bytes.size(), 4);
+    EXPECT_EQ(bytes.left(4), fromHex("31 00 37 00")) << "starts with \"17\", no BOM";
+    const QByteArray expected = QStringEncoder(QStringEncoder::Utf16LE)(
+        QStringLiteral("17-04-05 [14:03:07], : Error File Generation Started.  \r\n"
+                       "17-04-05 [14:03:07], A \r\n"));
+    EXPECT_EQ(bytes, expected);
+}
+
+// More whole minutes than the duration: 15:59 later the file still grows,
+// 16:00 later the line offered becomes the Stopped line, everything pending
+// goes out and nothing is written afterwards.
+TEST_F(ErrorFileWriterTest, StopsAtTheFirstLineAfterTheDuration)
+{
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.AddErrLine(QStringLiteral("first"));
+    m_clock.advance(15min + 59s);
+    writer.AddErrLine(QStringLiteral("still inside"));
+    EXPECT_TRUE(writer.isActive());
+    EXPECT_EQ(writer.pendingLineCount(), 3);
+
+    m_clock.advance(1s);
+    writer.AddErrLine(QStringLiteral("too late"));
+    EXPECT_FALSE(writer.isActive());
+    EXPECT_EQ(writer.pendingLineCount(), 0);
+    const QByteArray stopped = fileLine("17-04-05 [14:03:07]", Started) +
+                               fileLine("17-04-05 [14:03:07]", QStringLiteral("first")) +
+                               fileLine("17-04-05 [14:19:06]", QStringLiteral("still inside")) +
+                               fileLine("17-04-05 [14:19:07]", Stopped);
+    EXPECT_EQ(readFile(errorFile()), stopped);
+
+    for (int i = 0; i < 10; ++i)
+        writer.AddErrLine(QStringLiteral("ignored"));
+    writer.FlushErrFile();
+    EXPECT_EQ(writer.pendingLineCount(), 0);
+    EXPECT_EQ(readFile(errorFile()), stopped);
+}
+
+TEST_F(ErrorFileWriterTest, DurationCountsFromTheFirstLineNotFromOpening)
+{
+    ErrorFileWriter writer(true, 1, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    m_clock.advance(1h);
+    writer.AddErrLine(QStringLiteral("first"));
+    m_clock.advance(1min + 59s);
+    writer.AddErrLine(QStringLiteral("second"));
+    EXPECT_TRUE(writer.isActive());
+    m_clock.advance(1s);
+    writer.AddErrLine(QStringLiteral("third"));
+    EXPECT_FALSE(writer.isActive());
+}
+
+TEST_F(ErrorFileWriterTest, SixHundredMinutesKeepTheFileGrowingForTenHours)
+{
+    ErrorFileWriter writer(true, 600, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.AddErrLine(QStringLiteral("first"));
+    m_clock.advance(10h + 59s);
+    writer.AddErrLine(QStringLiteral("ten hours on"));
+    EXPECT_TRUE(writer.isActive());
+    m_clock.advance(1s);
+    writer.AddErrLine(QStringLiteral("too late"));
+    EXPECT_FALSE(writer.isActive());
+}
+
+TEST_F(ErrorFileWriterTest, DurationIsHeldToOneTo600Minutes)
+{
+    EXPECT_EQ(ErrorFileWriter(true, 0).durationMinutes(), 1);
+    EXPECT_EQ(ErrorFileWriter(true, -5).durationMinutes(), 1);
+    EXPECT_EQ(ErrorFileWriter(true, 1000).durationMinutes(), 600);
+    EXPECT_EQ(ErrorFileWriter(true, 42).durationMinutes(), 42);
+}
+
+TEST_F(ErrorFileWriterTest, ClockSetBackDoesNotKeepTheFileGrowing)
+{
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.AddErrLine(QStringLiteral("first"));
+    m_clock.advance(-1h);
+    writer.AddErrLine(QStringLiteral("after the clock went back"));
+    EXPECT_FALSE(writer.isActive());
+}
+
+// Write-outs open the file without creating it. While it is missing the lines
+// wait; once it is back they all go out, in order, at the next write-out.
+TEST_F(ErrorFileWriterTest, FailedWriteOutKeepsTheLinesForTheNextOne)
+{
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    ASSERT_TRUE(QFile::remove(errorFile()));
+
+    for (int i = 1; i <= 4; ++i)
+        writer.AddErrLine(QStringLiteral("line %1").arg(i));
+    EXPECT_EQ(writer.pendingLineCount(), 5);
+    EXPECT_FALSE(QFile::exists(errorFile())) << "a write-out never creates the file";
+
+    QFile recreated(errorFile());
+    ASSERT_TRUE(recreated.open(QIODevice::WriteOnly));
+    recreated.close();
+    writer.AddErrLine(QStringLiteral("line 5"));
+    EXPECT_EQ(writer.pendingLineCount(), 0);
+
+    QByteArray expected = fileLine("17-04-05 [14:03:07]", Started);
+    for (int i = 1; i <= 5; ++i)
+        expected += fileLine("17-04-05 [14:03:07]", QStringLiteral("line %1").arg(i));
+    EXPECT_EQ(readFile(errorFile()), expected);
+}
+
+// A write that stops part way (here at the file size limit, as on a full
+// disk) keeps the lines that did not get through whole, and leaves no part of
+// a line in the file, so the next write-out appends each line exactly once.
+TEST_F(ErrorFileWriterTest, ShortWriteKeepsTheUnwrittenLinesWhole)
+{
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    const QByteArray started = fileLine("17-04-05 [14:03:07]", Started);
+    QByteArray lines[6];
+    for (int i = 1; i <= 5; ++i)
+        lines[i] = fileLine("17-04-05 [14:03:07]", QStringLiteral("line %1").arg(i));
+
+    rlimit original{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = original;
+    small.rlim_cur = rlim_t(started.size() + lines[1].size() + lines[2].size() / 2);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (int i = 1; i <= 4; ++i)
+        writer.AddErrLine(QStringLiteral("line %1").arg(i));
+    const int pendingAfterShortWrite = writer.pendingLineCount();
+    const QByteArray afterShortWrite = readFile(errorFile());
+    setrlimit(RLIMIT_FSIZE, &original);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(pendingAfterShortWrite, 3);
+    EXPECT_EQ(afterShortWrite, started + lines[1]);
+
+    writer.AddErrLine(QStringLiteral("line 5"));
+    writer.FlushErrFile();
+    EXPECT_EQ(writer.pendingLineCount(), 0);
+    EXPECT_EQ(readFile(errorFile()),
+              started + lines[1] + lines[2] + lines[3] + lines[4] + lines[5]);
+}
+
+TEST_F(ErrorFileWriterTest, FileThatCannotBeCreatedCollectsLinesInMemory)
+{
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"),
+                       projectFolder() + QStringLiteral("/missing-folder"));
+    for (int i = 1; i <= 9; ++i)
+        writer.AddErrLine(QStringLiteral("line %1").arg(i));
+    EXPECT_EQ(writer.pendingLineCount(), 10);
+    EXPECT_FALSE(QFile::exists(writer.path()));
+}
+
+TEST_F(ErrorFileWriterTest, FlushWritesWhateverIsPending)
+{
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.AddErrLine(QStringLiteral("only"));
+    writer.FlushErrFile();
+    EXPECT_EQ(writer.pendingLineCount(), 0);
+    EXPECT_EQ(readFile(errorFile()), fileLine("17-04-05 [14:03:07]", Started) +
+                                         fileLine("17-04-05 [14:03:07]", QStringLiteral("only")));
+}
+
+TEST_F(ErrorFileWriterTest, EndOfRunWritesOutThePendingLines)
+{
+    {
+        ErrorFileWriter writer(true, 15, m_clock.wallClock());
+        writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+        writer.AddErrLine(QStringLiteral("last words"));
+        EXPECT_EQ(readFile(errorFile()), QByteArray());
+    }
+    EXPECT_EQ(readFile(errorFile()),
+              fileLine("17-04-05 [14:03:07]", Started) +
+                  fileLine("17-04-05 [14:03:07]", QStringLiteral("last words")));
+}
+
+TEST_F(ErrorFileWriterTest, EachWriterHasItsOwnStartTime)
+{
+    ErrorFileWriter first(true, 15, m_clock.wallClock());
+    ErrorFileWriter second(true, 15, m_clock.wallClock());
+    first.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    second.OpenErrFile(QStringLiteral("Channel2.txt"), projectFolder());
+    first.AddErrLine(QStringLiteral("a"));
+    m_clock.advance(10min);
+    second.AddErrLine(QStringLiteral("b"));
+    m_clock.advance(6min);
+    first.AddErrLine(QStringLiteral("a again"));
+    second.AddErrLine(QStringLiteral("b again"));
+    EXPECT_FALSE(first.isActive());
+    EXPECT_TRUE(second.isActive());
+}
+
+} // namespace
