@@ -3,6 +3,7 @@
 #include "goldenvectors.h"
 #include "projectenvelope.h"
 #include "projectfile.h"
+#include "savedmessages.h"
 #include "tagcsv.h"
 
 #include <QDir>
@@ -87,6 +88,15 @@ int main(int argc, char **argv)
                                                "bad name,4.0.1,WORDY,RW,\"\r\n");
     ok = ok && writeSeed(csv, QStringLiteral("unicode"), QByteArray(1, '\1') + utf16WithMark(rows));
     ok = ok && writeSeed(csv, QStringLiteral("ansi"), QByteArray(1, '\0') + rows.toLatin1());
+
+    const QString messages = root.filePath(QStringLiteral("savedmessages"));
+    savedmessages::Messages saved;
+    saved.push_back(
+        std::make_shared<CModMsg>(QStringLiteral("Starting Modbus Driver."),
+                                  std::chrono::sys_seconds(std::chrono::seconds(1491393787))));
+    saved.push_back(std::make_shared<CModMsg>(QStringLiteral("Project opened : /p/x.drx"),
+                                              std::chrono::sys_seconds(std::chrono::seconds(-5))));
+    ok = ok && writeSeed(messages, QStringLiteral("two"), savedmessages::encode(saved));
 
     if (!ok) {
         std::fprintf(stderr, "cannot write the seed corpora in %s\n", argv[1]);

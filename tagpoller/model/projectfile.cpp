@@ -88,6 +88,15 @@ Loaded loadBytes(QByteArrayView file, const QString &pathForMessages)
     case envelope::UnwrapError::None:
         break;
     }
+    if (unwrapped.announcedLength > quint32(unwrapped.payload.size())) {
+        return {Error::Unreadable,
+                QStringLiteral("The project file %1 is cut short: it holds %2 of its %3 bytes of "
+                               "project data. No project was opened.")
+                    .arg(pathForMessages)
+                    .arg(unwrapped.payload.size())
+                    .arg(unwrapped.announcedLength),
+                {}};
+    }
     Loaded loaded = decodePayload(unwrapped.payload);
     if (loaded.error == Error::Unreadable) {
         loaded.message = QStringLiteral("The project file %1 could not be read (%2). No project "

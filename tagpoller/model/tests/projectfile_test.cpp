@@ -287,6 +287,15 @@ TEST_F(ProjectFileTest, BadFilesLeaveTheOpenProjectAndTheFileAlone)
         EXPECT_EQ(ProjectFile::encodePayload(project.channels()), openPayload) << bad.name;
         EXPECT_EQ(readFile(path), bad.bytes) << bad.name;
     }
+    // A file cut short names what is missing.
+    const QString cut = pathOf(QStringLiteral("cut.drx"));
+    writeFile(cut, goodBytes.left(goodBytes.size() - 1024));
+    notifier.messages.clear();
+    EXPECT_FALSE(project.LoadProjectFile(cut));
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    EXPECT_TRUE(notifier.messages[0].text.contains(QStringLiteral("cut short")))
+        << notifier.messages[0].text.toStdString();
+
     notifier.messages.clear();
     EXPECT_FALSE(project.LoadProjectFile(pathOf(QStringLiteral("missing.drx"))));
     EXPECT_TRUE(notifier.messages.empty());

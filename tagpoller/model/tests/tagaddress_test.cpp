@@ -57,8 +57,9 @@ TEST_P(ValidateAddressTest, GivesItsOutcome)
         ASSERT_EQ(notifier.messages.size(), 1u);
         EXPECT_EQ(notifier.messages[0].icon, Notifier::Icon::Stop);
     }
-    if (c.bitNumber >= 0)
+    if (c.bitNumber >= 0) {
         EXPECT_EQ(tag.BitNumber, c.bitNumber);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
