@@ -1,0 +1,8 @@
+#include "ctagedit.h"
+
+#include "cmodtag.h"
+
+bool CTagEdit::acceptsCharacter(QChar character) const
+{
+    return CModTag::isNameCharacter(character);
+}
