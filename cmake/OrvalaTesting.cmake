@@ -1,4 +1,5 @@
-# orvala_add_gtest(NAME SOURCES... LIBRARIES... [LABELS ...])
+# orvala_add_gtest(NAME [WIDGETS] SOURCES... LIBRARIES... [LABELS ...])
+# WIDGETS: the test drives widgets, under a QApplication on the offscreen platform.
 #
 # Every test case runs as its own process (gtest_discover_tests), and the shared
 # test main gives each process a private temporary home: hostmsg folder, config
@@ -6,9 +7,13 @@
 set(ORVALA_LSAN_SUPPRESSIONS "${CMAKE_CURRENT_LIST_DIR}/lsan.supp")
 
 function(orvala_add_gtest name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "WIDGETS" "" "SOURCES;LIBRARIES;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE orvala_testsupport ${ARG_LIBRARIES})
+    if(ARG_WIDGETS)
+        target_link_libraries(${name} PRIVATE orvala_testsupport_gui ${ARG_LIBRARIES})
+    else()
+        target_link_libraries(${name} PRIVATE orvala_testsupport ${ARG_LIBRARIES})
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
         TEST_LIST ${name}_TESTS

@@ -2,11 +2,18 @@
 // folder, XDG config and data folders (QSettings, QStandardPaths) and the
 // system-scope config folders. Tests then run in parallel and never read or
 // write the user's own settings.
-#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#ifdef ORVALA_TEST_WIDGETS
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 
 #include <sys/stat.h>
 
@@ -45,7 +52,11 @@ int main(int argc, char **argv)
     }
     qputenv("ORVALA_TEST_TEMP_ROOT", QFile::encodeName(base));
 
+    // Widgets draw on the offscreen platform unless a display is asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     ::testing::InitGoogleTest(&argc, argv);
-    QCoreApplication app(argc, argv);
+    TestApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,61 @@
+// The Modbus driver: starts as the only copy of the program in the session,
+// reads its settings, and shows the main window.
+#include "consolenotifier.h"
+#include "desktop.h"
+#include "driverstate.h"
+#include "driverstrings.h"
+#include "eventlog.h"
+#include "mainwindow.h"
+#include "startup.h"
+#include "widgetnotifier.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QString(DriverSettingsOrganization));
+    QApplication::setApplicationName(QString(DriverSettingsApplication));
+    QApplication::setApplicationDisplayName(MainWindow::Title);
+    QApplication::setApplicationVersion(QStringLiteral("1.1.0"));
+
+    // Without anyone at a screen, messages go to the error stream and nothing
+    // waits for a click.
+    std::unique_ptr<Notifier> notifier;
+    if (qEnvironmentVariableIsSet("ORVALA_UNATTENDED"))
+        notifier = std::make_unique<ConsoleNotifier>();
+    else
+        notifier = std::make_unique<WidgetNotifier>();
+
+    hostmsg::Desktop desktop;
+    SingleInstance instance(desktop);
+    if (instance.anotherIsRunning()) {
+        if (const hostmsg::Handle first = instance.findFirstWindow(MainWindow::Title)) {
+            notifier->showMessage(DriverString::text(DriverString::OnlyOneInstance),
+                                  Notifier::Icon::Stop);
+            instance.raise(first);
+            return 0;
+        }
+        // The first copy has no window yet (or the lock could not be had):
+        // this one starts all the same.
+    }
+
+    const StartOptions options = StartOptions::parse(QApplication::arguments());
+    Q_UNUSED(options) // the host launch opens the last project and runs it
+
+    QSettings store;
+    DriverState state(*notifier, DriverSettings::read(store));
+    state.recentFiles.load(store);
+    EventLog log({state.settings.eventMessageLevel,
+                  QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)});
+
+    MainWindow window(state, log, *notifier, store, desktop);
+    if (auto *widgetNotifier = dynamic_cast<WidgetNotifier *>(notifier.get()))
+        widgetNotifier->setParent(&window);
+    window.show();
+    return app.exec();
+}
