@@ -3,23 +3,14 @@
 #include "archive.h"
 #include "windows1252.h"
 
+#include "archivemarkers.h"
+
 #include <QtEndian>
 
 #include <bit>
 #include <cstring>
 
-namespace {
-
-constexpr quint16 NewClassTag = 0xFFFF;
-constexpr quint16 ClassTag = 0x8000;
-constexpr quint16 BigObjectTag = 0x7FFF;
-constexpr quint32 BigClassTag = 0x80000000;
-
-constexpr quint8 LengthEscape = 0xFF;
-constexpr quint16 WideMarker = 0xFFFE;
-constexpr quint32 LongTimeMarker = 0x8000000A;
-
-} // namespace
+using namespace ArchiveMarker;
 
 ArchiveReader::ArchiveReader(QByteArrayView data, const RecordRegistry &registry)
     : m_data(data), m_registry(registry)

@@ -2,25 +2,14 @@
 
 #include "archive.h"
 
+#include "archivemarkers.h"
+
 #include <QtEndian>
 
 #include <bit>
 #include <cstring>
 
-namespace {
-
-// Object tags of the index table: a new class, a class reference (ORed with the
-// class index), and the escape to a 32-bit index once indexes reach 0x7FFF.
-constexpr quint16 NewClassTag = 0xFFFF;
-constexpr quint16 ClassTag = 0x8000;
-constexpr quint16 BigObjectTag = 0x7FFF;
-constexpr quint32 BigClassTag = 0x80000000;
-
-// Wide strings start with an escape byte and the UTF-16 marker.
-constexpr quint8 LengthEscape = 0xFF;
-constexpr quint16 WideMarker = 0xFFFE;
-
-} // namespace
+using namespace ArchiveMarker;
 
 ArchiveWriter::ArchiveWriter()
 {
@@ -88,7 +77,7 @@ void ArchiveWriter::writeFloat64(double value)
 
 void ArchiveWriter::writeTime(std::chrono::sys_seconds value)
 {
-    writeUInt32(0x8000000A); // marks the 64-bit form
+    writeUInt32(LongTimeMarker);
     writeInt64(value.time_since_epoch().count());
 }
 
