@@ -127,15 +127,7 @@ std::shared_ptr<CModDevice> ProjectJsonReader::readDevice(const QJsonValue &valu
     ProjectFields::device(*device, fields);
     if (auto *tcp = dynamic_cast<CModTCPDev *>(device.get()))
         ProjectFields::tcpDevice(*tcp, fields);
-    const QJsonArray tagArray = fields.array("tags"_L1);
-    const QJsonArray groupArray = fields.array("groups"_L1);
-    fields.rejectUnknownKeys();
-    if (fields.failed())
-        return nullptr;
-
-    readTags(tagArray, JsonPath::member(path, "tags"_L1), device->tags);
-    readGroups(groupArray, JsonPath::member(path, "groups"_L1), device->groups);
-    return m_problem ? nullptr : device;
+    return readContents(fields, path, device->tags, device->groups) ? device : nullptr;
 }
 
 void ProjectJsonReader::readGroups(const QJsonArray &array, const QString &path, TagGroups &groups)
@@ -156,15 +148,20 @@ ProjectJsonReader::readGroup(const QJsonValue &value, const QString &path, Sibli
     JsonObjectReader fields(*object, path, m_problem, &siblings);
     auto group = std::make_shared<CModTagGroup>();
     ProjectFields::group(*group, fields);
+    return readContents(fields, path, group->tags, group->groups) ? group : nullptr;
+}
+
+bool ProjectJsonReader::readContents(JsonObjectReader &fields, const QString &path, TagList &tags,
+                                     TagGroups &groups)
+{
     const QJsonArray tagArray = fields.array("tags"_L1);
     const QJsonArray groupArray = fields.array("groups"_L1);
     fields.rejectUnknownKeys();
     if (fields.failed())
-        return nullptr;
-
-    readTags(tagArray, JsonPath::member(path, "tags"_L1), group->tags);
-    readGroups(groupArray, JsonPath::member(path, "groups"_L1), group->groups);
-    return m_problem ? nullptr : group;
+        return false;
+    readTags(tagArray, JsonPath::member(path, "tags"_L1), tags);
+    readGroups(groupArray, JsonPath::member(path, "groups"_L1), groups);
+    return !m_problem;
 }
 
 void ProjectJsonReader::readTags(const QJsonArray &array, const QString &path, TagList &tags)

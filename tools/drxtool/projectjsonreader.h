@@ -44,6 +44,10 @@ private:
                                      SiblingNames &siblings);
     void checkTagAddress(CModTag &tag, JsonObjectReader &fields);
     void readGroups(const QJsonArray &array, const QString &path, TagGroups &groups);
+    // The "tags" and "groups" of a device or group, once its own keys are read;
+    // false when they or any key before them was refused.
+    bool readContents(JsonObjectReader &fields, const QString &path, TagList &tags,
+                      TagGroups &groups);
     std::shared_ptr<CModTagGroup> readGroup(const QJsonValue &value, const QString &path,
                                             SiblingNames &siblings);
     // The value as an object; anything else is a problem at `path`.
