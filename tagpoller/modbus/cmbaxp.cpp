@@ -1,0 +1,490 @@
+#include "cmbaxp.h"
+
+#include <QLoggingCategory>
+#include <QTcpSocket>
+
+Q_LOGGING_CATEGORY(lcEngine, "tagpoller.modbus")
+Q_LOGGING_CATEGORY(lcEngineLowLevel, "tagpoller.modbus.lowlevel")
+
+using ModbusTcp::FunctionCode;
+
+namespace {
+
+QString framerErrorText(MbapFramer::Error error)
+{
+    switch (error) {
+    case MbapFramer::Error::BadProtocolId:
+        return QStringLiteral("protocol id not 0");
+    case MbapFramer::Error::BadLength:
+        return QStringLiteral("length field outside 2 to 254");
+    case MbapFramer::Error::None:
+        break;
+    }
+    return QString();
+}
+
+QString replyStatusText(ModbusTcp::ReplyStatus status)
+{
+    using ModbusTcp::ReplyStatus;
+    switch (status) {
+    case ReplyStatus::Ok:
+    case ReplyStatus::Exception:
+        return QString();
+    case ReplyStatus::BadRequest:
+        return QStringLiteral("no request outstanding");
+    case ReplyStatus::Malformed:
+        return QStringLiteral("malformed");
+    case ReplyStatus::TransactionMismatch:
+        return QStringLiteral("transaction id of another request");
+    case ReplyStatus::UnitMismatch:
+        return QStringLiteral("unit id mismatch");
+    case ReplyStatus::FunctionMismatch:
+        return QStringLiteral("function code mismatch");
+    case ReplyStatus::ByteCountMismatch:
+        return QStringLiteral("byte count does not match the quantity asked for");
+    case ReplyStatus::EchoMismatch:
+        return QStringLiteral("write echo differs from the request");
+    }
+    return QString();
+}
+
+bool isReadFunctionByte(quint8 function)
+{
+    const quint8 plain = function & ~ModbusTcp::ExceptionFlag;
+    return plain >= 1 && plain <= 4;
+}
+
+bool isWriteFunctionByte(quint8 function)
+{
+    const quint8 plain = function & ~ModbusTcp::ExceptionFlag;
+    return plain == 5 || plain == 6 || plain == 16;
+}
+
+} // namespace
+
+CMbaxp::CMbaxp(const RuntimeServices &services, QObject *parent)
+    : QObject(parent)
+    , m_services(services)
+    , m_errorFile(services.generateErrorFiles, services.errorFileMinutes)
+{
+    m_unitIndex.fill(-1);
+    m_connectTimer.setSingleShot(true);
+    connect(&m_connectTimer, &QTimer::timeout, this, &CMbaxp::onConnectTimeout);
+    connect(&m_tickTimer, &QTimer::timeout, this, &CMbaxp::onTickTimer);
+    m_tickTimer.start(TickPeriod);
+}
+
+CMbaxp::~CMbaxp()
+{
+    CloseSocket();
+}
+
+void CMbaxp::OpenErrFile(const QString &channelName)
+{
+    m_errorFile.OpenErrFile(channelName + QStringLiteral(".txt"), m_services.projectFolder);
+}
+
+void CMbaxp::AddUnit(quint8 unitId, MbUnitClient *device)
+{
+    if (hasUnit(unitId))
+        return;
+    m_unitIndex[unitId] = int(m_units.size());
+    m_units.push_back(CMbDevice{unitId, device, {}, {}});
+}
+
+CMbDevice *CMbaxp::unit(quint8 unitId)
+{
+    const int index = m_unitIndex[unitId];
+    return index < 0 ? nullptr : &m_units[size_t(index)];
+}
+
+const CMbDevice *CMbaxp::unit(quint8 unitId) const
+{
+    const int index = m_unitIndex[unitId];
+    return index < 0 ? nullptr : &m_units[size_t(index)];
+}
+
+// Connection
+
+void CMbaxp::OpenSocket(const QString &ipv4Address, quint16 port, std::chrono::milliseconds timeout)
+{
+    CloseSocket();
+
+    auto *socket = new QTcpSocket(this);
+    m_socket = socket;
+    connect(socket, &QTcpSocket::connected, this, &CMbaxp::onConnected);
+    connect(socket, &QTcpSocket::errorOccurred, this, &CMbaxp::onSocketError);
+    connect(socket, &QTcpSocket::disconnected, this, &CMbaxp::onDisconnected);
+    connect(socket, &QTcpSocket::readyRead, this, &CMbaxp::onReadyRead);
+
+    m_framer.clear();
+    m_connecting = true;
+    m_connectTimer.start(timeout);
+    socket->connectToHost(ipv4Address, port);
+}
+
+void CMbaxp::CloseSocket()
+{
+    m_connectTimer.stop();
+    m_connecting = false;
+    m_connected = false;
+    if (m_socket) {
+        QTcpSocket *socket = m_socket;
+        m_socket = nullptr;
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    m_framer.clear();
+}
+
+void CMbaxp::onConnected()
+{
+    m_connectTimer.stop();
+    m_connecting = false;
+    m_connected = true;
+    // Requests are small and each waits for its reply: Nagle's delay would
+    // only hold them back.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (m_owner)
+        m_owner->OnConnectFinished(true);
+
+    if (!m_socketReady && m_owner && m_services.verbose())
+        m_services.log(
+            QStringLiteral("Channel %1, Socket ready to communicate.").arg(m_owner->channelName()),
+            EventLog::Level::Verbose);
+    m_socketReady = true;
+}
+
+void CMbaxp::failConnectAttempt(const QString &reason)
+{
+    trace(QStringLiteral("Connect failed: %1").arg(reason));
+    CloseSocket();
+    if (m_owner)
+        m_owner->OnConnectFinished(false);
+}
+
+void CMbaxp::onConnectTimeout()
+{
+    if (m_connecting)
+        failConnectAttempt(QStringLiteral("no answer within the connect timeout"));
+}
+
+void CMbaxp::onSocketError()
+{
+    if (!m_socket)
+        return;
+    if (m_connecting) {
+        failConnectAttempt(m_socket->errorString());
+        return;
+    }
+    const QAbstractSocket::SocketError error = m_socket->error();
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        // An orderly close by the device: the connection is as good as lost.
+        trace(QStringLiteral("Connection closed by the device."));
+    } else {
+        m_services.log(QStringLiteral("Error OnSocMsg [%1]").arg(int(error)));
+    }
+    connectionLost();
+}
+
+void CMbaxp::onDisconnected()
+{
+    if (m_connected) {
+        trace(QStringLiteral("Connection closed by the device."));
+        connectionLost();
+    }
+}
+
+void CMbaxp::connectionLost()
+{
+    // The socket stays until the channel closes it; the channel sees the
+    // cleared flag at its next tick and reconnects.
+    m_connected = false;
+}
+
+void CMbaxp::onTickTimer()
+{
+    if (m_owner && m_owner->isActive())
+        m_owner->OnTick();
+}
+
+void CMbaxp::PostNext()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_owner)
+                m_owner->OnNextRequested();
+        },
+        Qt::QueuedConnection);
+}
+
+// Receiving
+
+void CMbaxp::onReadyRead()
+{
+    // Replies may arrive split across receives or several in one: the framer
+    // joins and cuts them by their length fields.
+    while (m_socket && m_socket->bytesAvailable() > 0) {
+        m_framer.append(m_socket->readAll());
+        for (;;) {
+            MbapFramer::Next next = m_framer.takeNext();
+            if (next.kind == MbapFramer::Next::Kind::NeedMore)
+                break;
+            if (next.kind == MbapFramer::Next::Kind::ProtocolError) {
+                ++m_protocolErrors;
+                const QString channel = m_owner ? m_owner->channelName() : QString();
+                m_services.log(QStringLiteral("Channel %1, protocol error (%2), connection closed.")
+                                   .arg(channel, framerErrorText(next.error)));
+                trace(QStringLiteral("Protocol error: %1").arg(framerErrorText(next.error)));
+                // The stream has lost its framing: nothing after this point
+                // can be trusted, so the connection goes and is made anew.
+                CloseSocket();
+                return;
+            }
+            processReply(next.adu);
+            if (!m_socket)
+                return;
+        }
+    }
+}
+
+void CMbaxp::processReply(const QByteArray &adu)
+{
+    qCDebug(lcEngineLowLevel) << "reply" << adu.toHex(' ');
+    const quint8 unitId = quint8(adu.at(ModbusTcp::MbapHeaderSize - 1));
+    const quint8 function = ModbusTcp::functionByte(adu);
+    CMbDevice *record = unit(unitId);
+    if (!record) {
+        ignoreReply(unitId, function, QStringLiteral("unit id not on this channel"));
+        return;
+    }
+    if (isReadFunctionByte(function))
+        takeRead(*record, adu);
+    else if (isWriteFunctionByte(function))
+        takeWrite(*record, adu);
+    else
+        ignoreReply(unitId, function, QStringLiteral("unexpected function code"));
+}
+
+void CMbaxp::takeRead(CMbDevice &record, const QByteArray &adu)
+{
+    CModRead &read = record.read;
+    if (read.answered) {
+        ignoreReply(record.unitId, ModbusTcp::functionByte(adu),
+                    QStringLiteral("no read outstanding"));
+        return;
+    }
+    ModbusTcp::ReplyCheck check = ModbusTcp::checkReply(read.request, adu);
+    if (check.status == ModbusTcp::ReplyStatus::Exception) {
+        read.answered = true;
+        record.device->OnRequestFailed(check.exceptionCode);
+        return;
+    }
+    if (!check.isOk()) {
+        ignoreReply(record.unitId, ModbusTcp::functionByte(adu), replyStatusText(check.status));
+        return;
+    }
+    read.answered = true;
+    const auto function = FunctionCode(ModbusTcp::functionByte(read.request));
+    if (ModbusTcp::isBitRead(function)) {
+        read.bitBytes = std::move(check.data);
+        read.registers.clear();
+    } else {
+        const QByteArrayView data = check.data;
+        read.registers.resize(size_t(data.size() / 2));
+        for (size_t i = 0; i < read.registers.size(); ++i)
+            read.registers[i] =
+                quint16((quint8(data[qsizetype(2 * i)]) << 8) | quint8(data[qsizetype(2 * i + 1)]));
+        read.bitBytes.clear();
+    }
+    record.device->OnResponse();
+}
+
+void CMbaxp::takeWrite(CMbDevice &record, const QByteArray &adu)
+{
+    CModWrite &write = record.write;
+    const quint8 function = ModbusTcp::functionByte(adu);
+    if (write.answered) {
+        ignoreReply(record.unitId, function, QStringLiteral("no write outstanding"));
+        return;
+    }
+    const ModbusTcp::ReplyCheck check = ModbusTcp::checkReply(write.request, adu);
+    if (check.status == ModbusTcp::ReplyStatus::Exception) {
+        write.answered = true;
+        trace(QStringLiteral("Write Exception:  [Device - %1, FuncCode - %2 ]")
+                  .arg(record.unitId)
+                  .arg(function));
+        record.device->OnRequestFailed(check.exceptionCode);
+        return;
+    }
+    if (!check.isOk()) {
+        ignoreReply(record.unitId, function, replyStatusText(check.status));
+        return;
+    }
+    write.answered = true;
+    record.device->OnWriteReply();
+    trace(QStringLiteral("Ok: fnProcessRecd_Write [Device - %1, FuncCode - %2 ]")
+              .arg(record.unitId)
+              .arg(function));
+}
+
+void CMbaxp::ignoreReply(quint8 unitId, quint8 function, const QString &why)
+{
+    ++m_ignoredReplies;
+    if (tracing())
+        trace(QStringLiteral("Reply ignored [Device - %1, FuncCode - %2 ]: %3")
+                  .arg(unitId)
+                  .arg(function)
+                  .arg(why));
+}
+
+std::optional<bool> CMbaxp::GetCoilBit(quint8 unitId, int index) const
+{
+    const CMbDevice *record = unit(unitId);
+    if (!record || index < 0 || index / 8 >= record->read.bitBytes.size())
+        return std::nullopt;
+    return ModbusTcp::bitAt(record->read.bitBytes, index);
+}
+
+quint16 CMbaxp::GetRegister(quint8 unitId, int index) const
+{
+    const CMbDevice *record = unit(unitId);
+    if (!record)
+        return 0;
+    if (index < 0 || size_t(index) >= record->read.registers.size())
+        return 0xFFFF;
+    return record->read.registers[size_t(index)];
+}
+
+std::span<const quint16> CMbaxp::registers(quint8 unitId, int index, int count) const
+{
+    const CMbDevice *record = unit(unitId);
+    if (!record || index < 0 || size_t(index) >= record->read.registers.size())
+        return {};
+    const std::span<const quint16> all(record->read.registers);
+    return all.subspan(size_t(index), std::min(size_t(count), all.size() - size_t(index)));
+}
+
+// Sending
+
+bool CMbaxp::send(const QByteArray &frame)
+{
+    if (!m_socket || !m_connected || frame.isEmpty())
+        return false;
+    qCDebug(lcEngineLowLevel) << "request" << frame.toHex(' ');
+    if (m_socket->write(frame) != frame.size())
+        return false;
+    // Out at once rather than when the event loop next looks: the device
+    // answers sooner and the channel serves its next device sooner.
+    m_socket->flush();
+    return true;
+}
+
+void CMbaxp::sendRead(FunctionCode function, const char *operation, quint16 transactionId,
+                      quint8 unitId, quint16 start, quint16 quantity)
+{
+    CMbDevice *record = unit(unitId);
+    if (!record)
+        return;
+    record->read.request =
+        ModbusTcp::buildReadRequest(function, transactionId, unitId, start, quantity);
+    record->read.answered = false;
+    if (!send(record->read.request)) {
+        record->read.answered = true;
+        trace(QStringLiteral("Error: %1 [Device - %2, Addr - %3, Qty - %4]")
+                  .arg(QLatin1StringView(operation))
+                  .arg(unitId)
+                  .arg(start)
+                  .arg(quantity));
+        m_connected = false;
+    }
+}
+
+void CMbaxp::ReadCoilStatus(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity)
+{
+    sendRead(FunctionCode::ReadCoils, "ReadCoilStatus", transactionId, unitId, start, quantity);
+}
+
+void CMbaxp::ReadInputStatus(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity)
+{
+    sendRead(FunctionCode::ReadDiscreteInputs, "ReadInputStatus", transactionId, unitId, start,
+             quantity);
+}
+
+void CMbaxp::ReadHoldingRegisters(quint16 transactionId, quint8 unitId, quint16 start,
+                                  quint16 quantity)
+{
+    sendRead(FunctionCode::ReadHoldingRegisters, "ReadHoldingRegisters", transactionId, unitId,
+             start, quantity);
+}
+
+void CMbaxp::ReadInputRegisters(quint16 transactionId, quint8 unitId, quint16 start,
+                                quint16 quantity)
+{
+    sendRead(FunctionCode::ReadInputRegisters, "ReadInputRegisters", transactionId, unitId, start,
+             quantity);
+}
+
+void CMbaxp::SetCoil(quint16 transactionId, quint8 unitId, quint16 address, bool on)
+{
+    CMbDevice *record = unit(unitId);
+    if (!record)
+        return;
+    record->write.request = ModbusTcp::buildWriteSingleCoil(transactionId, unitId, address, on);
+    record->write.answered = false;
+    if (!send(record->write.request)) {
+        record->write.answered = true;
+        trace(QStringLiteral("Error: SetCoil [Device - %1, Idx - 0 ]").arg(unitId));
+        m_connected = false;
+    }
+}
+
+void CMbaxp::SetRegister(quint16 transactionId, quint8 unitId, quint16 address, quint16 value)
+{
+    CMbDevice *record = unit(unitId);
+    if (!record)
+        return;
+    record->write.request =
+        ModbusTcp::buildWriteSingleRegister(transactionId, unitId, address, value);
+    record->write.answered = false;
+    if (!send(record->write.request)) {
+        record->write.answered = true;
+        trace(QStringLiteral("Error: SetRegister [Device - %1, Idx - 0 ]").arg(unitId));
+        m_connected = false;
+        return;
+    }
+    trace(QStringLiteral("Ok: SetRegister [Device - %1, Idx - 0, Val1 = %2, Val2 = 0 ]")
+              .arg(unitId)
+              .arg(qint16(value)));
+}
+
+void CMbaxp::SetRegister_2(quint16 transactionId, quint8 unitId, quint16 address, quint16 first,
+                           quint16 second)
+{
+    CMbDevice *record = unit(unitId);
+    if (!record)
+        return;
+    const std::array<quint16, 2> values{first, second};
+    record->write.request =
+        ModbusTcp::buildWriteMultipleRegisters(transactionId, unitId, address, values);
+    record->write.answered = false;
+    if (!send(record->write.request)) {
+        record->write.answered = true;
+        trace(QStringLiteral("Error: SetRegister_2 [Device - %1, Idx - 0 ]").arg(unitId));
+        m_connected = false;
+        return;
+    }
+    trace(QStringLiteral("Ok: SetRegister_2 [Device - %1, Idx - 0, Val1 = %2, Val2 = %3 ]")
+              .arg(unitId)
+              .arg(qint16(first))
+              .arg(qint16(second)));
+}
+
+void CMbaxp::trace(const QString &line)
+{
+    if (tracing())
+        m_errorFile.AddErrLine(line);
+    qCDebug(lcEngine).noquote() << line;
+}

@@ -1,0 +1,174 @@
+#pragma once
+
+#include "errorfilewriter.h"
+#include "mbapframer.h"
+#include "modbuscodec.h"
+#include "runtimeservices.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <array>
+#include <chrono>
+#include <optional>
+#include <span>
+#include <vector>
+
+class QTcpSocket;
+
+// The engine's view of a device: the callbacks of its unit id.
+class MbUnitClient
+{
+public:
+    virtual ~MbUnitClient() = default;
+    virtual void OnResponse() = 0;                 // a read reply was taken
+    virtual void OnWriteReply() = 0;               // a write was echoed
+    virtual void OnRequestFailed(quint8 code) = 0; // an exception reply
+};
+
+// The engine's view of its channel: the timer, the next turn and the end of a
+// connection attempt.
+class MbEngineOwner
+{
+public:
+    virtual ~MbEngineOwner() = default;
+    virtual bool isActive() const = 0;
+    virtual QString channelName() const = 0;
+    virtual void OnTick() = 0;          // every 500 ms while active
+    virtual void OnNextRequested() = 0; // a device finished a read
+    virtual void OnConnectFinished(bool success) = 0;
+};
+
+// The last request sent to a unit, and what its reply carried.
+struct CModRead
+{
+    QByteArray request;             // the whole ADU; empty before the first request
+    bool answered = true;           // a request is answered once; later copies are stale
+    QByteArray bitBytes;            // a bit reply's data bytes
+    std::vector<quint16> registers; // a register reply's registers
+};
+
+struct CModWrite
+{
+    QByteArray request;
+    bool answered = true;
+};
+
+struct CMbDevice
+{
+    quint8 unitId = 0;
+    MbUnitClient *device = nullptr;
+    CModRead read;
+    CModWrite write;
+};
+
+// The Modbus TCP client of one channel: it owns the channel's one connection,
+// sends the requests that devices ask for, frames the byte stream into replies
+// by the MBAP length field, checks each reply against the last request of its
+// kind for its unit, keeps the data of the last good read per unit, and calls
+// the unit's device back. It knows nothing of tags, frames or scheduling.
+//
+// A read and a write of the same unit may be outstanding together: a reply is
+// checked against the read record for functions 1 to 4 and against the write
+// record for 5, 6 and 16.
+class CMbaxp : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds TickPeriod{500};
+
+    explicit CMbaxp(const RuntimeServices &services, QObject *parent = nullptr);
+    ~CMbaxp() override;
+
+    void setOwner(MbEngineOwner *owner) { m_owner = owner; }
+    // Opens "<channel>.txt" beside the project for the trace lines, when error
+    // files are generated.
+    void OpenErrFile(const QString &channelName);
+    ErrorFileWriter &errorFile() { return m_errorFile; }
+    bool tracing() const { return m_errorFile.isActive(); }
+
+    // Registers a unit id once; a second device with the id is not registered.
+    void AddUnit(quint8 unitId, MbUnitClient *device);
+    bool hasUnit(quint8 unitId) const { return m_unitIndex[unitId] >= 0; }
+
+    // Starts a connection attempt that ends within `timeout`; the owner hears
+    // the result through OnConnectFinished(). An attempt in progress, or an
+    // open connection, is closed first.
+    void OpenSocket(const QString &ipv4Address, quint16 port, std::chrono::milliseconds timeout);
+    // Closes the connection (or the attempt) without telling the owner.
+    void CloseSocket();
+
+    bool isConnected() const { return m_connected; }
+    bool isConnecting() const { return m_connecting; }
+    // Set by the first successful connection and kept for the engine's life.
+    bool isSocketReady() const { return m_socketReady; }
+
+    void ReadCoilStatus(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity);
+    void ReadInputStatus(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity);
+    void ReadHoldingRegisters(quint16 transactionId, quint8 unitId, quint16 start,
+                              quint16 quantity);
+    void ReadInputRegisters(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity);
+    void SetCoil(quint16 transactionId, quint8 unitId, quint16 address, bool on);
+    void SetRegister(quint16 transactionId, quint8 unitId, quint16 address, quint16 value);
+    void SetRegister_2(quint16 transactionId, quint8 unitId, quint16 address, quint16 first,
+                       quint16 second);
+
+    // Bit `index` of the unit's last bit reply; nothing when the reply had no
+    // such bit or the unit is not registered.
+    std::optional<bool> GetCoilBit(quint8 unitId, int index) const;
+    // Register `index` of the unit's last register reply: 0xFFFF beyond the
+    // registers received, 0 for a unit that is not registered.
+    quint16 GetRegister(quint8 unitId, int index) const;
+    // The registers from `index` on, at most `count`.
+    std::span<const quint16> registers(quint8 unitId, int index, int count) const;
+
+    // Asks the owner, from the event loop, to serve its next device.
+    void PostNext();
+
+    // Counted for the diagnostics and the tests.
+    quint64 protocolErrors() const { return m_protocolErrors; }
+    quint64 ignoredReplies() const { return m_ignoredReplies; }
+
+private:
+    enum class RecordKind { Read, Write };
+
+    void onConnected();
+    void onSocketError();
+    void onDisconnected();
+    void onReadyRead();
+    void onConnectTimeout();
+    void onTickTimer();
+    void failConnectAttempt(const QString &reason);
+    void connectionLost();
+
+    void processReply(const QByteArray &adu);
+    void takeRead(CMbDevice &unit, const QByteArray &adu);
+    void takeWrite(CMbDevice &unit, const QByteArray &adu);
+    void ignoreReply(quint8 unitId, quint8 function, const QString &why);
+
+    CMbDevice *unit(quint8 unitId);
+    const CMbDevice *unit(quint8 unitId) const;
+    void sendRead(ModbusTcp::FunctionCode function, const char *operation, quint16 transactionId,
+                  quint8 unitId, quint16 start, quint16 quantity);
+    bool send(const QByteArray &frame);
+    void trace(const QString &line);
+
+    RuntimeServices m_services;
+    MbEngineOwner *m_owner = nullptr;
+    ErrorFileWriter m_errorFile;
+
+    std::vector<CMbDevice> m_units;
+    std::array<int, 256> m_unitIndex; // unit id -> position in m_units, -1 if none
+
+    QPointer<QTcpSocket> m_socket;
+    MbapFramer m_framer;
+    QTimer m_connectTimer;
+    QTimer m_tickTimer;
+    bool m_connected = false;
+    bool m_connecting = false;
+    bool m_socketReady = false;
+
+    quint64 m_protocolErrors = 0;
+    quint64 m_ignoredReplies = 0;
+};

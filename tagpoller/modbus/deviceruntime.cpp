@@ -1,0 +1,363 @@
+#include "deviceruntime.h"
+
+#include "cmodchnl.h"
+#include "cmoddevice.h"
+#include "datatypes.h"
+#include "devicetags.h"
+#include "driverstrings.h"
+#include "planningfiles.h"
+#include "tagruntime.h"
+
+#include <algorithm>
+
+using ValueCodec::WriteTarget;
+
+DeviceRuntime::DeviceRuntime(CModDevice &device, const CModChnl &channel,
+                             const RuntimeServices &services)
+    : m_device(device)
+    , m_channel(channel)
+    , m_services(services)
+    , m_wordOrder(ValueCodec::WordOrder::fromDevice(device))
+    , m_bitOrder(ValueCodec::BitOrder::fromDevice(device))
+{}
+
+const QString &DeviceRuntime::name() const
+{
+    return m_device.name;
+}
+
+quint8 DeviceRuntime::unitId() const
+{
+    return quint8(m_device.DeviceId);
+}
+
+bool DeviceRuntime::CheckHasTags()
+{
+    QStringList messages;
+    const bool hasTags = ::CheckHasTags(m_device, messages);
+    for (const QString &message : std::as_const(messages))
+        m_services.log(message);
+
+    m_writeQueue.clear();
+    m_writesPending = false;
+    m_lastRequest = RequestKind::None;
+    m_writesSinceRead = 0;
+    m_demoted = false;
+    m_successiveFailures = 0;
+    m_demotionStart = 0;
+    m_ready = true;
+    m_wordOrder = ValueCodec::WordOrder::fromDevice(m_device);
+    m_bitOrder = ValueCodec::BitOrder::fromDevice(m_device);
+
+    ResetTagsForRun(m_device);
+    ReadPlan plan = PlanDevice(m_device);
+    if (m_services.generateFrameDetails)
+        PlanningFiles::write(plan, m_device.name, m_services.projectFolder, m_services.notifier);
+    m_addressTags = std::move(plan.addressTags);
+    m_frames.clear();
+    m_frames.reserve(plan.frames.size());
+    for (PlannedFrame &frame : plan.frames)
+        m_frames.emplace_back(std::move(frame));
+    m_currentFrame = -1;
+    return hasTags;
+}
+
+void DeviceRuntime::ResetRuntime()
+{
+    const RuntimeClock::Tick now = RuntimeClock::now();
+    m_currentFrame = 0;
+    m_demoted = false;
+    m_successiveFailures = 0;
+    m_lastSent = now;
+    m_wait = 0;
+    m_timeouts = 0;
+    m_ready = true;
+    m_lastActivity = now;
+}
+
+// Turns
+
+void DeviceRuntime::PollNext(quint16 transactionId)
+{
+    if (m_writesPending) {
+        if (!m_writeQueue.empty()) {
+            const CWrtTagVal entry = std::move(m_writeQueue.front());
+            m_writeQueue.pop_front();
+            sendWrite(entry, transactionId);
+        }
+        // The device does not wait for the echo of a write: writes follow each
+        // other up to the duty cycle, then a read has its turn.
+        ++m_writesSinceRead;
+        m_writesPending = !m_writeQueue.empty();
+        if (m_writesSinceRead >= std::max<int>(1, m_channel.DutyCycle)) {
+            m_writesPending = false;
+            m_writesSinceRead = 0;
+        }
+        return;
+    }
+
+    if (m_currentFrame < 0)
+        m_currentFrame = 0;
+    if (size_t(m_currentFrame) >= m_frames.size())
+        return;
+    CFrame &frame = m_frames[size_t(m_currentFrame)];
+    if (!frame.isDisabled() && m_engine) {
+        frame.SendRead(transactionId, *m_engine);
+        m_ready = false;
+    }
+    m_lastRequest = RequestKind::Read;
+    m_lastSent = RuntimeClock::now();
+    m_writesPending = !m_writeQueue.empty();
+    m_writesSinceRead = 0;
+}
+
+void DeviceRuntime::sendWrite(const CWrtTagVal &entry, quint16 transactionId)
+{
+    if (!m_engine || !m_engine->isSocketReady() || !m_engine->hasUnit(unitId()))
+        return;
+    const ValueCodec::EncodeResult encoded =
+        ValueCodec::encodeWrite(entry.value, entry.tagDataType, entry.target, m_wordOrder);
+    if (!encoded.ok()) {
+        if (m_services.verbose())
+            m_services.log(QStringLiteral("Write to tag [%1] not sent: %2.")
+                               .arg(entry.tagName, ValueCodec::errorText(encoded.error)),
+                           EventLog::Level::Verbose);
+        return;
+    }
+    const ValueCodec::WriteRequest &request = *encoded.request;
+    QString valueText;
+    switch (request.function) {
+    case ModbusTcp::FunctionCode::WriteSingleCoil:
+        m_engine->SetCoil(transactionId, unitId(), entry.address, request.coilOn);
+        valueText = request.coilOn ? QStringLiteral("1") : QStringLiteral("0");
+        break;
+    case ModbusTcp::FunctionCode::WriteSingleRegister:
+        m_engine->SetRegister(transactionId, unitId(), entry.address, request.registers[0]);
+        valueText = QString::number(request.registers[0]);
+        break;
+    default: {
+        m_engine->SetRegister_2(transactionId, unitId(), entry.address, request.registers[0],
+                                request.registers[1]);
+        if (entry.tagDataType == DataTypeCode::Float)
+            valueText = QString::asprintf("%3.2f", double(entry.value.asFloat()));
+        else if (entry.tagDataType == DataTypeCode::DWord)
+            valueText = QString::number(quint32(entry.value.asInteger64()));
+        else
+            valueText = QString::number(entry.value.asInteger());
+        break;
+    }
+    }
+    m_lastRequest = RequestKind::Write;
+    if (m_services.verbose())
+        m_services.log(QStringLiteral("Write Sent to Device : %1, Address : %2, Value : %3.")
+                           .arg(m_device.DeviceId)
+                           .arg(entry.address)
+                           .arg(valueText),
+                       EventLog::Level::Verbose);
+}
+
+void DeviceRuntime::moveToNextFrame()
+{
+    const int count = int(m_frames.size());
+    if (count == 0)
+        return;
+    int index = m_currentFrame;
+    for (int step = 0; step < count; ++step) {
+        index = (index + 1) % count;
+        if (!m_frames[size_t(index)].isDisabled())
+            break;
+    }
+    m_currentFrame = index;
+}
+
+void DeviceRuntime::replied()
+{
+    m_demoted = false;
+    m_successiveFailures = 0;
+    m_ready = true;
+    m_lastActivity = RuntimeClock::now();
+    m_wait = 0;
+}
+
+void DeviceRuntime::OnResponse()
+{
+    if (m_lastRequest == RequestKind::Read) {
+        if (m_currentFrame < 0 || size_t(m_currentFrame) >= m_frames.size() || !m_engine)
+            return;
+        m_frames[size_t(m_currentFrame)].OnFrameReply(*this, *m_engine);
+        moveToNextFrame();
+        replied();
+        // The channel serves its next device at once rather than at the next tick.
+        m_engine->PostNext();
+        return;
+    }
+    // A late read reply after a write went out: its data is stale.
+    replied();
+}
+
+void DeviceRuntime::OnWriteReply()
+{
+    replied();
+}
+
+void DeviceRuntime::OnRequestFailed(quint8 code)
+{
+    // A busy device (code 6) keeps its frame: the same frame is read again and
+    // no tag loses its quality.
+    constexpr quint8 ServerBusy = 6;
+    bool frameStepTaken = false;
+    if (code != ServerBusy && m_lastRequest == RequestKind::Read) {
+        if (m_currentFrame >= 0 && size_t(m_currentFrame) < m_frames.size())
+            m_frames[size_t(m_currentFrame)].OnFrameException(*this, code);
+        moveToNextFrame();
+        frameStepTaken = true;
+    }
+
+    if (m_device.AutoDemote) {
+        ++m_successiveFailures;
+        if (m_successiveFailures > m_device.DemoteAfter) {
+            m_demoted = true;
+            m_demotionStart = RuntimeClock::now();
+            m_services.log(QStringLiteral("%1 : Demoted for %2 milliseconds...")
+                               .arg(channelDeviceText())
+                               .arg(m_device.DemoteFor));
+            if (!frameStepTaken)
+                return;
+        } else if (m_services.verbose()) {
+            m_services.log(QStringLiteral("%1 : Failed request %2 ...")
+                               .arg(channelDeviceText())
+                               .arg(m_successiveFailures),
+                           EventLog::Level::Verbose);
+        }
+    }
+    m_ready = true;
+    m_lastActivity = RuntimeClock::now();
+    m_wait = 0;
+}
+
+void DeviceRuntime::OnTick()
+{
+    const RuntimeClock::Tick now = RuntimeClock::now();
+    if (m_demoted) {
+        if (RuntimeClock::elapsed(m_demotionStart, now) > m_device.DemoteFor) {
+            m_demoted = false;
+            m_successiveFailures = 0;
+            m_services.log(
+                QStringLiteral("%1 : Resuming from demotion period...").arg(channelDeviceText()));
+            m_ready = true;
+            m_wait = 0;
+            m_lastActivity = now;
+        }
+        return;
+    }
+    // Measured from the last reply, exception, timeout or end of demotion; the
+    // same frame is read again and no tag changes.
+    m_wait = RuntimeClock::elapsed(m_lastActivity, now);
+    if (m_wait > ReplyTimeoutMs) {
+        ++m_timeouts;
+        m_ready = true;
+        m_wait = 0;
+        m_lastActivity = now;
+    }
+}
+
+// Writes
+
+bool DeviceRuntime::WriteTag(qint32 requestId, const CModData &value)
+{
+    CModTag *tag = m_device.FindTagByRequestId(requestId);
+    if (!tag) {
+        m_services.log(DriverString::text(DriverString::WriteTagNotFound),
+                       EventLog::Level::Verbose);
+        return false;
+    }
+    if (tag->ClientAccess == ClientAccessCode::ReadWrite)
+        queueWrite(*tag, value);
+    else
+        m_services.log(DriverString::format(DriverString::CannotWriteReadOnlyTag, {tag->TagName}));
+    return true;
+}
+
+void DeviceRuntime::queueWrite(const CModTag &tag, const CModData &value)
+{
+    if (m_demoted && m_device.DiscardWritesWhileDemoted) {
+        m_services.log(QStringLiteral("%1 : demoted, Tag [%2] write request ignored...")
+                           .arg(channelDeviceText(), tag.TagName));
+        return;
+    }
+
+    const qint32 address = EffectiveAddress(tag, m_device.ZeroBasedAddr);
+    const std::optional<FrameSpace> space = AddressSpaces::spaceOf(address);
+    const int optimization = m_channel.WriteOptimization;
+    CWrtTagVal entry;
+    bool latestValueOnly = false;
+    if (space == FrameSpace::HoldingRegisters) {
+        if (tag.DataType == DataTypeCode::Boolean) {
+            m_services.log(
+                QStringLiteral("Writing to bits in holding registers is not supported yet..."));
+            return;
+        }
+        entry.target = WriteTarget::HoldingRegister;
+        entry.address = quint16(address - AddressSpaces::base(FrameSpace::HoldingRegisters));
+        latestValueOnly = optimization != 0;
+    } else if (space == FrameSpace::Coils) {
+        entry.target = WriteTarget::Coil;
+        entry.address = quint16(address);
+        latestValueOnly = optimization == 2;
+    } else {
+        return; // discrete inputs and input registers cannot be written
+    }
+    entry.tagDataType = tag.DataType;
+    entry.tagName = tag.TagName;
+    entry.value = value;
+
+    if (latestValueOnly) {
+        // Coils and holding registers are told apart, so a coil write never
+        // replaces a register write at the same number.
+        auto queued =
+            std::find_if(m_writeQueue.begin(), m_writeQueue.end(), [&](const CWrtTagVal &waiting) {
+                return waiting.target == entry.target && waiting.address == entry.address;
+            });
+        if (queued != m_writeQueue.end()) {
+            *queued = std::move(entry);
+            return;
+        }
+    }
+    m_writeQueue.push_back(std::move(entry));
+    m_writesPending = true;
+}
+
+void DeviceRuntime::ResendValues()
+{
+    ForEachDeviceTag(m_device, [this](CModTag &tag) { TagRuntime::ResendValue(tag, m_services); });
+}
+
+// Diagnostics
+
+QString DeviceRuntime::label() const
+{
+    return QStringLiteral("Devc [%1]").arg(m_device.name);
+}
+
+QString DeviceRuntime::GetDiagnosticText(int column) const
+{
+    switch (column) {
+    case 0:
+        return label();
+    case 1:
+        return QString::number(m_currentFrame);
+    case 2:
+        return QString::number(RuntimeClock::shown(m_lastSent));
+    case 3:
+        return QString::number(quint32(m_wait));
+    case 4:
+        return QString::number(m_timeouts);
+    default:
+        return QString();
+    }
+}
+
+QString DeviceRuntime::channelDeviceText() const
+{
+    return QStringLiteral("Channel [%1], Device [%2]").arg(m_channel.name, m_device.name);
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "cframe.h"
+#include "cmbaxp.h"
+#include "cmoddata.h"
+#include "readplan.h"
+#include "runtimeclock.h"
+#include "runtimeservices.h"
+#include "valuecodec.h"
+
+#include <deque>
+#include <vector>
+
+class CModChnl;
+class CModDevice;
+
+// A write waiting for the device's turn.
+struct CWrtTagVal
+{
+    ValueCodec::WriteTarget target = ValueCodec::WriteTarget::HoldingRegister;
+    // The coil address, or the register offset from 400000.
+    quint16 address = 0;
+    // The written tag's data type decides the registers sent; the value is
+    // the host's, converted on sending.
+    int tagDataType = 0;
+    QString tagName;
+    CModData value;
+};
+
+// A device during a run: it takes turns on its channel's connection, sends one
+// queued write or reads its current frame, waits for the reply, moves on to the
+// next frame, times out silent requests, and demotes itself for a while when
+// too many requests fail. Host writes are queued here, coalesced by the
+// channel's write optimisation and interleaved with reads by its duty cycle.
+class DeviceRuntime : public MbUnitClient
+{
+public:
+    static constexpr qint64 ReplyTimeoutMs = 10000;
+
+    enum class RequestKind : quint8 { None = 0, Read = 1, Write = 2 };
+
+    DeviceRuntime(CModDevice &device, const CModChnl &channel, const RuntimeServices &services);
+
+    CModDevice &device() const { return m_device; }
+    const QString &name() const;
+    quint8 unitId() const;
+    const RuntimeServices &services() const { return m_services; }
+    const std::vector<CAddrTag> &addressTags() const { return m_addressTags; }
+    std::vector<CFrame> &frames() { return m_frames; }
+    const std::vector<CFrame> &frames() const { return m_frames; }
+    ValueCodec::WordOrder wordOrder() const { return m_wordOrder; }
+    ValueCodec::BitOrder bitOrder() const { return m_bitOrder; }
+
+    // Reports a device without tags to the event log, then plans the device
+    // all the same. True when it has a tag.
+    bool CheckHasTags();
+    void SetEngine(CMbaxp *engine) { m_engine = engine; }
+    // After a run start or a lost connection: every request is forgotten,
+    // the write queue stays.
+    void ResetRuntime();
+
+    void PollNext(quint16 transactionId);
+    void OnTick();
+
+    void OnResponse() override;
+    void OnWriteReply() override;
+    void OnRequestFailed(quint8 code) override;
+
+    // A host write: true when one of this device's tags has the request id
+    // (whether or not the write could be queued).
+    bool WriteTag(qint32 requestId, const CModData &value);
+    // Every requested tag with a value hands it over again.
+    void ResendValues();
+
+    // "Devc [%s]"
+    QString label() const;
+    // Columns 0 to 4 of the diagnostics window; others are empty.
+    QString GetDiagnosticText(int column) const;
+
+    bool isReady() const { return m_ready; }
+    bool isDemoted() const { return m_demoted; }
+    int currentFrameIndex() const { return m_currentFrame; }
+    int successiveFailures() const { return m_successiveFailures; }
+    quint32 timeouts() const { return m_timeouts; }
+    qint64 waitMs() const { return m_wait; }
+    RuntimeClock::Tick lastSentTick() const { return m_lastSent; }
+    const std::deque<CWrtTagVal> &writeQueue() const { return m_writeQueue; }
+    bool writesPending() const { return m_writesPending; }
+
+private:
+    void queueWrite(const CModTag &tag, const CModData &value);
+    void sendWrite(const CWrtTagVal &entry, quint16 transactionId);
+    void moveToNextFrame();
+    void replied();
+    QString channelDeviceText() const;
+
+    CModDevice &m_device;
+    const CModChnl &m_channel;
+    RuntimeServices m_services;
+    CMbaxp *m_engine = nullptr;
+    ValueCodec::WordOrder m_wordOrder;
+    ValueCodec::BitOrder m_bitOrder;
+
+    std::vector<CAddrTag> m_addressTags;
+    std::vector<CFrame> m_frames;
+    int m_currentFrame = -1;
+
+    bool m_ready = true;
+    RequestKind m_lastRequest = RequestKind::None;
+    int m_writesSinceRead = 0;
+    std::deque<CWrtTagVal> m_writeQueue;
+    bool m_writesPending = false;
+
+    bool m_demoted = false;
+    int m_successiveFailures = 0;
+    RuntimeClock::Tick m_demotionStart = 0;
+
+    RuntimeClock::Tick m_lastSent = 0;
+    RuntimeClock::Tick m_lastActivity = 0;
+    qint64 m_wait = 0;
+    quint32 m_timeouts = 0;
+};

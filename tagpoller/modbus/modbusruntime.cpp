@@ -1,0 +1,105 @@
+#include "modbusruntime.h"
+
+#include "cmodchnl.h"
+
+CTstActXDlg::CTstActXDlg(QObject *parent) : QObject(parent) {}
+
+CTstActXDlg::~CTstActXDlg() = default;
+
+bool CTstActXDlg::create(int channelCount, const RuntimeServices &services)
+{
+    m_engines.clear();
+    if (channelCount > MaxEngines)
+        return false;
+    for (int i = 0; i < channelCount; ++i)
+        m_engines.push_back(std::make_unique<CMbaxp>(services));
+    return true;
+}
+
+ModbusRuntime::ModbusRuntime(const RuntimeServices &services) : m_services(services) {}
+
+ModbusRuntime::~ModbusRuntime()
+{
+    stop();
+}
+
+ModbusRuntime::StartResult ModbusRuntime::start(const std::vector<CModChnl *> &channels)
+{
+    stop();
+    m_channels.clear();
+    for (CModChnl *channel : channels)
+        m_channels.push_back(std::make_unique<ChannelRuntime>(*channel, m_services));
+
+    // Every channel reports its own duplicates before the run is refused.
+    bool duplicates = false;
+    for (const auto &channel : m_channels) {
+        if (channel->HasDuplicateDeviceIds())
+            duplicates = true;
+    }
+    if (duplicates) {
+        m_channels.clear();
+        return StartResult::DuplicateDeviceIds;
+    }
+
+    bool hasTags = false;
+    for (const auto &channel : m_channels) {
+        if (channel->CheckHasTags())
+            hasTags = true;
+    }
+    if (!hasTags) {
+        m_channels.clear();
+        return StartResult::NoTags;
+    }
+
+    auto host = std::make_unique<CTstActXDlg>();
+    if (!host->create(int(m_channels.size()), m_services)) {
+        m_channels.clear();
+        return StartResult::EngineCreationFailed;
+    }
+    for (size_t i = 0; i < m_channels.size(); ++i)
+        m_channels[i]->SetEngine(host->engine(int(i)));
+    m_host = std::move(host);
+    return StartResult::Started;
+}
+
+void ModbusRuntime::stop()
+{
+    if (!m_host)
+        return;
+    for (const auto &channel : m_channels)
+        channel->setActive(false);
+    for (const auto &channel : m_channels)
+        channel->OnDisconnected();
+    for (const auto &channel : m_channels)
+        channel->SetEngine(nullptr);
+    m_host.reset();
+}
+
+void ModbusRuntime::setActive(bool active)
+{
+    for (const auto &channel : m_channels)
+        channel->setActive(active);
+}
+
+bool ModbusRuntime::WriteRequest(qint32 requestId, const CModData &value)
+{
+    for (const auto &channel : m_channels) {
+        if (channel->WriteRequest(requestId, value))
+            return true;
+    }
+    return false;
+}
+
+void ModbusRuntime::ResendValues()
+{
+    for (const auto &channel : m_channels)
+        channel->ResendValues();
+}
+
+std::vector<CDgnoObj> ModbusRuntime::diagnosticRows() const
+{
+    std::vector<CDgnoObj> rows;
+    for (const auto &channel : m_channels)
+        channel->AddDiagRows(rows);
+    return rows;
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "channelruntime.h"
+#include "cmbaxp.h"
+#include "runtimeservices.h"
+
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+class CModChnl;
+class CModData;
+
+// The hidden host of the channel engines: one engine per channel, in channel
+// order, at most ten. Destroying the host destroys its engines.
+class CTstActXDlg : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxEngines = 10;
+
+    explicit CTstActXDlg(QObject *parent = nullptr);
+    ~CTstActXDlg() override;
+
+    // False, with no engine made, for more than MaxEngines channels.
+    bool create(int channelCount, const RuntimeServices &services);
+    CMbaxp *engine(int index) const { return m_engines[size_t(index)].get(); }
+    int engineCount() const { return int(m_engines.size()); }
+
+private:
+    std::vector<std::unique_ptr<CMbaxp>> m_engines;
+};
+
+// The Modbus side of a run: the runtime of every channel of the project and
+// the engines they drive. The run mode starts it, marks it active (at once, or
+// once the host asked for something), routes host writes and full refreshes
+// into it, and stops it.
+class ModbusRuntime
+{
+public:
+    enum class StartResult {
+        Started,
+        DuplicateDeviceIds,  // some channel logged its duplicate
+        NoTags,              // no channel has a tag
+        EngineCreationFailed // more channels than engines
+    };
+
+    explicit ModbusRuntime(const RuntimeServices &services);
+    ~ModbusRuntime();
+    ModbusRuntime(const ModbusRuntime &) = delete;
+    ModbusRuntime &operator=(const ModbusRuntime &) = delete;
+
+    // Checks the channels in the run-start order (duplicate ids, tags), plans
+    // every device and creates the engines. Nothing communicates until
+    // setActive(true).
+    StartResult start(const std::vector<CModChnl *> &channels);
+    // Marks every channel inactive, stops each, then destroys the engines.
+    void stop();
+    bool isRunning() const { return m_host != nullptr; }
+
+    void setActive(bool active);
+    bool WriteRequest(qint32 requestId, const CModData &value);
+    void ResendValues();
+
+    const std::vector<std::unique_ptr<ChannelRuntime>> &channels() const { return m_channels; }
+    std::vector<CDgnoObj> diagnosticRows() const;
+
+private:
+    RuntimeServices m_services;
+    std::vector<std::unique_ptr<ChannelRuntime>> m_channels;
+    std::unique_ptr<CTstActXDlg> m_host;
+};

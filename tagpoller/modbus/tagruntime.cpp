@@ -1,0 +1,83 @@
+#include "tagruntime.h"
+
+#include "cmodtag.h"
+#include "runtimeservices.h"
+#include "tagvaluesink.h"
+
+namespace TagRuntime {
+
+namespace {
+
+void handOver(const CModTag &tag, const RuntimeServices &services)
+{
+    if (services.valueSink && tag.requestId != 0)
+        services.valueSink->QueueTagValue(tag.requestId, tag.value,
+                                          (tag.flags & CModTag::ErrorState) != 0);
+}
+
+// Clears the error state; true when the tag was in it. The bit path has
+// always written its line with a leading blank, the register path without.
+bool leaveErrorState(CModTag &tag, const RuntimeServices &services, bool leadingBlank)
+{
+    if (!(tag.flags & CModTag::ErrorState))
+        return false;
+    tag.flags &= ~CModTag::ErrorState;
+    if (services.verbose()) {
+        const QString line = QStringLiteral("Tag: %1, left Error State.").arg(tag.TagName);
+        services.log(leadingBlank ? u' ' + line : line, EventLog::Level::Verbose);
+    }
+    return true;
+}
+
+void store(CModTag &tag, const CModData &decoded, bool wasInError, const RuntimeServices &services)
+{
+    const bool hadValue = tag.flags & CModTag::ValuePresent;
+    tag.flags |= CModTag::Redraw;
+    if (hadValue && !wasInError && ValueCodec::isUnchanged(tag.value, decoded))
+        return;
+    tag.flags |= CModTag::ValuePresent;
+    tag.value = decoded;
+    handOver(tag, services);
+}
+
+} // namespace
+
+void UpdateBit(CModTag &tag, bool bit, const RuntimeServices &services)
+{
+    const bool wasInError = leaveErrorState(tag, services, true);
+    store(tag, ValueCodec::decodeBit(bit), wasInError, services);
+}
+
+void DecodeRegisters(CModTag &tag, std::span<const quint16> registers,
+                     ValueCodec::WordOrder wordOrder, ValueCodec::BitOrder bitOrder,
+                     const RuntimeServices &services)
+{
+    const bool wasInError = leaveErrorState(tag, services, false);
+    const ValueCodec::DecodeResult result =
+        ValueCodec::decodeRegisters(tag.DataType, registers, tag.BitNumber, wordOrder, bitOrder);
+    if (!result.ok()) {
+        // Types that are read but not decoded only get drawn again.
+        tag.flags |= CModTag::Redraw;
+        return;
+    }
+    store(tag, *result.value, wasInError, services);
+}
+
+void EnterErrorState(CModTag &tag, const RuntimeServices &services)
+{
+    if (tag.flags & CModTag::ErrorState)
+        return;
+    tag.flags |= CModTag::ErrorState | CModTag::Redraw;
+    if (services.verbose())
+        services.log(QStringLiteral("Tag: %1, entered Error State.").arg(tag.TagName),
+                     EventLog::Level::Verbose);
+    handOver(tag, services);
+}
+
+void ResendValue(CModTag &tag, const RuntimeServices &services)
+{
+    if (tag.flags & CModTag::ValuePresent)
+        handOver(tag, services);
+}
+
+} // namespace TagRuntime

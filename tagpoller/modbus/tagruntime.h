@@ -1,0 +1,31 @@
+#pragma once
+
+#include "valuecodec.h"
+
+#include <span>
+
+class CModTag;
+struct RuntimeServices;
+
+// A tag's value and quality during a run. A tag hands its value to the value
+// sink only when it is the first value, when it changed, or when the tag has
+// just left the error state; and once when it enters the error state. Repeated
+// identical replies cause no traffic.
+namespace TagRuntime {
+
+// A coil or discrete input bit; always held as Boolean.
+void UpdateBit(CModTag &tag, bool bit, const RuntimeServices &services);
+
+// The tag's registers from its position in a register reply onwards (its
+// width's worth, fewer only if the reply was short).
+void DecodeRegisters(CModTag &tag, std::span<const quint16> registers,
+                     ValueCodec::WordOrder wordOrder, ValueCodec::BitOrder bitOrder,
+                     const RuntimeServices &services);
+
+// An exception reply to the tag's frame: the tag keeps its value, marked bad.
+void EnterErrorState(CModTag &tag, const RuntimeServices &services);
+
+// A full refresh: hands over the held value of a requested tag that has one.
+void ResendValue(CModTag &tag, const RuntimeServices &services);
+
+} // namespace TagRuntime
