@@ -11,7 +11,9 @@
 #include "tagvaluesink.h"
 #include "testenvironment.h"
 
+#include <QEventLoop>
 #include <QSettings>
+#include <QTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -155,9 +157,23 @@ protected:
         return *channelRuntime(channel).devices()[size_t(device)];
     }
 
+    // Runs the event loop until `predicate` holds. Unlike QTest::qWaitFor,
+    // which sleeps between rounds of events, the loop wakes for every socket
+    // event, so the runtime polls here at the pace it has in the product.
     template<class Predicate> bool waitFor(Predicate predicate, int timeoutMs = WaitMs)
     {
-        return QTest::qWaitFor(predicate, timeoutMs);
+        if (predicate())
+            return true;
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (predicate())
+                loop.quit();
+        });
+        check.start(10);
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        return predicate();
     }
 
     // Waits until the tag has handed over a value, and returns the latest.
