@@ -40,6 +40,7 @@ bool DeviceRuntime::CheckHasTags()
 
     m_writeQueue.clear();
     m_writesPending = false;
+    m_readOwed = false;
     m_lastRequest = RequestKind::None;
     m_writesSinceRead = 0;
     m_demoted = false;
@@ -79,7 +80,7 @@ void DeviceRuntime::ResetRuntime()
 
 void DeviceRuntime::PollNext(quint16 transactionId)
 {
-    if (m_writesPending) {
+    if (m_writesPending && !m_readOwed) {
         if (!m_writeQueue.empty()) {
             const CWrtTagVal entry = std::move(m_writeQueue.front());
             m_writeQueue.pop_front();
@@ -90,21 +91,27 @@ void DeviceRuntime::PollNext(quint16 transactionId)
         ++m_writesSinceRead;
         m_writesPending = !m_writeQueue.empty();
         if (m_writesSinceRead >= std::max<int>(1, m_channel.DutyCycle)) {
+            // The next turn reads, even if the host queues more writes meanwhile:
+            // a host writing on every turn must not starve the reads.
             m_writesPending = false;
             m_writesSinceRead = 0;
+            m_readOwed = true;
         }
         return;
     }
 
     if (m_currentFrame < 0)
         m_currentFrame = 0;
-    if (size_t(m_currentFrame) >= m_frames.size())
+    if (size_t(m_currentFrame) >= m_frames.size()) {
+        m_readOwed = false; // nothing to read: writes may go on
         return;
+    }
     CFrame &frame = m_frames[size_t(m_currentFrame)];
     if (!frame.isDisabled() && m_engine) {
         frame.SendRead(transactionId, *m_engine);
         m_ready = false;
     }
+    m_readOwed = false;
     m_lastRequest = RequestKind::Read;
     m_lastSent = RuntimeClock::now();
     m_writesPending = !m_writeQueue.empty();

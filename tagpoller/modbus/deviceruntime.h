@@ -110,6 +110,7 @@ private:
     int m_writesSinceRead = 0;
     std::deque<CWrtTagVal> m_writeQueue;
     bool m_writesPending = false;
+    bool m_readOwed = false; // the duty cycle's writes went out: a read comes next
 
     bool m_demoted = false;
     int m_successiveFailures = 0;

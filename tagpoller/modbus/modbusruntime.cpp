@@ -25,6 +25,14 @@ ModbusRuntime::~ModbusRuntime()
 
 ModbusRuntime::StartResult ModbusRuntime::start(const std::vector<CModChnl *> &channels)
 {
+    const StartResult result = check(channels);
+    if (result != StartResult::Started)
+        return result;
+    return createEngines() ? StartResult::Started : StartResult::EngineCreationFailed;
+}
+
+ModbusRuntime::StartResult ModbusRuntime::check(const std::vector<CModChnl *> &channels)
+{
     stop();
     m_channels.clear();
     for (CModChnl *channel : channels)
@@ -51,15 +59,18 @@ ModbusRuntime::StartResult ModbusRuntime::start(const std::vector<CModChnl *> &c
         return StartResult::NoTags;
     }
 
+    return StartResult::Started;
+}
+
+bool ModbusRuntime::createEngines()
+{
     auto host = std::make_unique<CTstActXDlg>();
-    if (!host->create(int(m_channels.size()), m_services)) {
-        m_channels.clear();
-        return StartResult::EngineCreationFailed;
-    }
+    if (!host->create(int(m_channels.size()), m_services))
+        return false;
     for (size_t i = 0; i < m_channels.size(); ++i)
         m_channels[i]->SetEngine(host->engine(int(i)));
     m_host = std::move(host);
-    return StartResult::Started;
+    return true;
 }
 
 void ModbusRuntime::stop()

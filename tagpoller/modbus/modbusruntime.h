@@ -51,9 +51,13 @@ public:
     ModbusRuntime(const ModbusRuntime &) = delete;
     ModbusRuntime &operator=(const ModbusRuntime &) = delete;
 
-    // Checks the channels in the run-start order (duplicate ids, tags), plans
-    // every device and creates the engines. Nothing communicates until
-    // setActive(true).
+    // Checks the channels in the run-start order (duplicate ids, then tags,
+    // planning every device on the way). Started means ready for the engines.
+    StartResult check(const std::vector<CModChnl *> &channels);
+    // Creates one engine per checked channel and binds it. False, with no
+    // engine made, for more channels than engines.
+    bool createEngines();
+    // Both in one go. Nothing communicates until setActive(true).
     StartResult start(const std::vector<CModChnl *> &channels);
     // Marks every channel inactive, stops each, then destroys the engines.
     void stop();

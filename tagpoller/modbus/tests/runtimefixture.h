@@ -13,8 +13,8 @@
 
 #include <QEventLoop>
 #include <QSettings>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
