@@ -279,13 +279,13 @@ bool DeviceRuntime::WriteTag(qint32 requestId, const CModData &value)
         return false;
     }
     if (tag->ClientAccess == ClientAccessCode::ReadWrite)
-        queueWrite(*tag, value);
+        QueueWrite(*tag, value);
     else
         m_services.log(DriverString::format(DriverString::CannotWriteReadOnlyTag, {tag->TagName}));
     return true;
 }
 
-void DeviceRuntime::queueWrite(const CModTag &tag, const CModData &value)
+void DeviceRuntime::QueueWrite(const CModTag &tag, const CModData &value)
 {
     if (m_demoted && m_device.DiscardWritesWhileDemoted) {
         m_services.log(QStringLiteral("%1 : demoted, Tag [%2] write request ignored...")

@@ -69,6 +69,9 @@ public:
     // A host write: true when one of this device's tags has the request id
     // (whether or not the write could be queued).
     bool WriteTag(qint32 requestId, const CModData &value);
+    // A write of one of this device's tags from the driver's own write
+    // dialog: queued (or refused with its log line) as a host write is.
+    void QueueWrite(const CModTag &tag, const CModData &value);
     // Every requested tag with a value hands it over again.
     void ResendValues();
 
@@ -88,7 +91,6 @@ public:
     bool writesPending() const { return m_writesPending; }
 
 private:
-    void queueWrite(const CModTag &tag, const CModData &value);
     void sendWrite(const CWrtTagVal &entry, quint16 transactionId);
     void moveToNextFrame();
     void replied();

@@ -70,17 +70,26 @@ bool ModbusRuntime::createEngines()
     for (size_t i = 0; i < m_channels.size(); ++i)
         m_channels[i]->SetEngine(host->engine(int(i)));
     m_host = std::move(host);
+    m_channelsStopped = false;
     return true;
+}
+
+void ModbusRuntime::stopChannels()
+{
+    if (!m_host || m_channelsStopped)
+        return;
+    m_channelsStopped = true;
+    for (const auto &channel : m_channels)
+        channel->setActive(false);
+    for (const auto &channel : m_channels)
+        channel->OnDisconnected();
 }
 
 void ModbusRuntime::stop()
 {
     if (!m_host)
         return;
-    for (const auto &channel : m_channels)
-        channel->setActive(false);
-    for (const auto &channel : m_channels)
-        channel->OnDisconnected();
+    stopChannels();
     for (const auto &channel : m_channels)
         channel->SetEngine(nullptr);
     m_host.reset();
@@ -113,4 +122,15 @@ std::vector<CDgnoObj> ModbusRuntime::diagnosticRows() const
     for (const auto &channel : m_channels)
         channel->AddDiagRows(rows);
     return rows;
+}
+
+DeviceRuntime *ModbusRuntime::deviceRuntime(const CModDevice *device) const
+{
+    for (const auto &channel : m_channels) {
+        for (const auto &runtime : channel->devices()) {
+            if (&runtime->device() == device)
+                return runtime.get();
+        }
+    }
+    return nullptr;
 }

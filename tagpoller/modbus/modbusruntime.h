@@ -59,7 +59,9 @@ public:
     bool createEngines();
     // Both in one go. Nothing communicates until setActive(true).
     StartResult start(const std::vector<CModChnl *> &channels);
-    // Marks every channel inactive, stops each, then destroys the engines.
+    // Marks every channel inactive and closes its connection; the engines stay.
+    void stopChannels();
+    // stopChannels(), then destroys the engines.
     void stop();
     bool isRunning() const { return m_host != nullptr; }
 
@@ -68,10 +70,13 @@ public:
     void ResendValues();
 
     const std::vector<std::unique_ptr<ChannelRuntime>> &channels() const { return m_channels; }
+    // The run-time side of a device of the project; null when not running.
+    DeviceRuntime *deviceRuntime(const CModDevice *device) const;
     std::vector<CDgnoObj> diagnosticRows() const;
 
 private:
     RuntimeServices m_services;
     std::vector<std::unique_ptr<ChannelRuntime>> m_channels;
     std::unique_ptr<CTstActXDlg> m_host;
+    bool m_channelsStopped = false;
 };
