@@ -1,6 +1,8 @@
 // Writes the fuzzers' seed corpora, one folder per fuzzer: the archive golden
-// vectors, project files and payloads, and CSV files in both encodings.
+// vectors, project files and payloads, CSV files in both encodings and host
+// link payloads.
 #include "goldenvectors.h"
+#include "hostpayload.h"
 #include "projectenvelope.h"
 #include "projectfile.h"
 #include "savedmessages.h"
@@ -97,6 +99,21 @@ int main(int argc, char **argv)
     saved.push_back(std::make_shared<CModMsg>(QStringLiteral("Project opened : /p/x.drx"),
                                               std::chrono::sys_seconds(std::chrono::seconds(-5))));
     ok = ok && writeSeed(messages, QStringLiteral("two"), savedmessages::encode(saved));
+
+    const QString host = root.filePath(QStringLiteral("hostpayload"));
+    CAryReqTags request;
+    request.items.push_back(std::make_shared<CReqTag>(7, QStringLiteral("Channel1.Device1.Tag1")));
+    request.items.push_back(std::make_shared<CReqTag>(0, QStringLiteral("C.D.G1.Sub.T")));
+    ok = ok && writeSeed(host, QStringLiteral("itemrequest"),
+                         QByteArray(1, '\0') + HostPayload::encodeItemRequest(request));
+    CAryTxnTags values;
+    for (quint8 type = 0; type <= 12; ++type) {
+        CModData value;
+        value.SetFromInteger(-1 - type, type);
+        values.entries.push_back(std::make_shared<CTxnTag>(type + 1, value, (type & 1) != 0));
+    }
+    ok = ok && writeSeed(host, QStringLiteral("values"),
+                         QByteArray(1, '\1') + HostPayload::encodeTagValues(values));
 
     if (!ok) {
         std::fprintf(stderr, "cannot write the seed corpora in %s\n", argv[1]);

@@ -1,0 +1,69 @@
+#include "hostpayload.h"
+
+#include "archive.h"
+
+namespace HostPayload {
+
+namespace {
+
+// Storing only reads the record's fields; Serialize is shared with loading and
+// therefore takes the record by non-const reference.
+QByteArray encode(const Record &record)
+{
+    return writePayload(const_cast<Record &>(record));
+}
+
+template<class T> ArchiveStatus decode(QByteArrayView payload, T &target)
+{
+    T decoded;
+    // The host runtime's writer ends the payload with the record, but an
+    // older reader of these payloads never looked past it, so bytes beyond
+    // the record are tolerated as they always were.
+    ArchiveStatus status = readPayload(payload, decoded, recordClasses(), TrailingBytes::Allowed);
+    if (status.ok())
+        target = std::move(decoded);
+    return status;
+}
+
+} // namespace
+
+const RecordRegistry &recordClasses()
+{
+    static const RecordRegistry registry = [] {
+        RecordRegistry r;
+        r.add<CReqTag>();
+        r.add<CTxnTag>();
+        return r;
+    }();
+    return registry;
+}
+
+QByteArray encodeItemRequest(const CAryReqTags &request)
+{
+    return encode(request);
+}
+
+QByteArray encodeTagValues(const CAryTxnTags &values)
+{
+    return encode(values);
+}
+
+ArchiveStatus decodeItemRequest(QByteArrayView payload, CAryReqTags &request)
+{
+    return decode(payload, request);
+}
+
+ArchiveStatus decodeTagValues(QByteArrayView payload, CAryTxnTags &values)
+{
+    return decode(payload, values);
+}
+
+QString describeError(const ArchiveStatus &status)
+{
+    return QStringLiteral("%1 at byte %2: %3")
+        .arg(archiveErrorName(status.error))
+        .arg(status.offset)
+        .arg(status.message);
+}
+
+} // namespace HostPayload
