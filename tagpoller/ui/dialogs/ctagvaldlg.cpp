@@ -1,0 +1,53 @@
+#include "ctagvaldlg.h"
+
+#include "cmodtag.h"
+
+#include <QDialogButtonBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CTagValDlg::CTagValDlg(const CModTag &tag, QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Tag Value to Write"));
+
+    auto *tagName = new QLabel(tag.TagName, this);
+    tagName->setObjectName(QStringLiteral("tagNameLabel"));
+    tagName->setAlignment(Qt::AlignCenter);
+    tagName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // Names can be long; the user must see all of it before writing.
+    tagName->setMinimumWidth(tagName->fontMetrics().averageCharWidth() * 30);
+
+    m_valueEdit = new QLineEdit(this);
+    m_valueEdit->setObjectName(QStringLiteral("valueEdit"));
+
+    auto *frame = new QFrame(this);
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    auto *fields = new QGridLayout(frame);
+    fields->addWidget(new QLabel(QStringLiteral("Tag:"), frame), 0, 0);
+    fields->addWidget(tagName, 0, 1);
+    fields->addWidget(new QLabel(QStringLiteral("Value:"), frame), 1, 0);
+    fields->addWidget(m_valueEdit, 1, 1);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("buttonBox"));
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CTagValDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CTagValDlg::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(frame);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_valueEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void CTagValDlg::accept()
+{
+    m_valueText = m_valueEdit->text();
+    QDialog::accept();
+}

@@ -1,0 +1,84 @@
+#include "cmodtag.h"
+#include "ctagvaldlg.h"
+#include "dialogtesting.h"
+
+#include <QDialogButtonBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+namespace {
+
+using namespace Qt::StringLiterals;
+using dialogtesting::child;
+using dialogtesting::showActive;
+using dialogtesting::str;
+
+class TagValueDialogTest : public ::testing::Test
+{
+protected:
+    TagValueDialogTest() { tag.TagName = u"Pump_Speed"_s; }
+
+    QPushButton *button(const CTagValDlg &dialog, QDialogButtonBox::StandardButton which)
+    {
+        return child<QDialogButtonBox>(dialog, "buttonBox")->button(which);
+    }
+
+    CModTag tag;
+};
+
+TEST_F(TagValueDialogTest, showsTheTagNameCentredInABorder)
+{
+    CTagValDlg dialog(tag);
+    EXPECT_EQ(str(dialog.windowTitle()), "Tag Value to Write");
+    auto *name = child<QLabel>(dialog, "tagNameLabel");
+    EXPECT_EQ(str(name->text()), "Pump_Speed");
+    EXPECT_TRUE(name->alignment().testFlag(Qt::AlignHCenter));
+    EXPECT_NE(name->frameShape(), QFrame::NoFrame);
+    EXPECT_TRUE(child<QLineEdit>(dialog, "valueEdit")->text().isEmpty());
+    EXPECT_TRUE(dialog.valueText().isEmpty());
+    EXPECT_TRUE(button(dialog, QDialogButtonBox::Ok)->isDefault());
+}
+
+TEST_F(TagValueDialogTest, okHandsOverTheTypedText)
+{
+    CTagValDlg dialog(tag);
+    ASSERT_TRUE(showActive(dialog));
+    QTest::keyClicks(child<QLineEdit>(dialog, "valueEdit"), u" 1.5e3"_s);
+    EXPECT_TRUE(dialog.valueText().isEmpty()) << "taken only when the dialog closes";
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    QTest::mouseClick(button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(finished.at(0).at(0).toInt(), int(QDialog::Accepted));
+    EXPECT_EQ(str(dialog.valueText()), " 1.5e3");
+}
+
+TEST_F(TagValueDialogTest, enterInTheValueIsOk)
+{
+    CTagValDlg dialog(tag);
+    ASSERT_TRUE(showActive(dialog));
+    auto *value = child<QLineEdit>(dialog, "valueEdit");
+    EXPECT_TRUE(value->hasFocus()) << "the value is typed at once";
+    QTest::keyClicks(value, u"42"_s);
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    QTest::keyClick(value, Qt::Key_Return);
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(finished.at(0).at(0).toInt(), int(QDialog::Accepted));
+    EXPECT_EQ(str(dialog.valueText()), "42");
+}
+
+TEST_F(TagValueDialogTest, cancelHandsOverNothing)
+{
+    CTagValDlg dialog(tag);
+    ASSERT_TRUE(showActive(dialog));
+    QTest::keyClicks(child<QLineEdit>(dialog, "valueEdit"), u"42"_s);
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    QTest::mouseClick(button(dialog, QDialogButtonBox::Cancel), Qt::LeftButton);
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(finished.at(0).at(0).toInt(), int(QDialog::Rejected));
+    EXPECT_TRUE(dialog.valueText().isEmpty());
+}
+
+} // namespace

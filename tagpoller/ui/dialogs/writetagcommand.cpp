@@ -1,0 +1,63 @@
+#include "writetagcommand.h"
+
+#include "ctagvaldlg.h"
+#include "modbusruntime.h"
+#include "tagvaluetext.h"
+
+#include <optional>
+
+namespace {
+
+// Groups nest without a limit in a file; the search gives up this deep, so a
+// pathological project cannot exhaust the stack.
+constexpr int MaxGroupDepth = 1000;
+
+bool containsGroup(const TagGroups &groups, const CModObject *group, int depth)
+{
+    if (depth > MaxGroupDepth)
+        return false;
+    for (const auto &candidate : groups) {
+        if (candidate.get() == group || containsGroup(candidate->groups, group, depth + 1))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+CModDevice *DeviceOfTreeObject(const CModObject *selected, const Channels &channels)
+{
+    if (selected == nullptr)
+        return nullptr;
+    for (const auto &channel : channels) {
+        for (const auto &device : channel->devices) {
+            if (device.get() == selected)
+                return device.get();
+            if (selected->IsTagGroup() && containsGroup(device->groups, selected, 1))
+                return device.get();
+        }
+    }
+    return nullptr;
+}
+
+void WriteSelectedTag(QWidget *parent, const CModTag *tag, const CModDevice *device,
+                      const std::function<ModbusRuntime *()> &currentRuntime)
+{
+    if (tag == nullptr || !CanWriteFromDialog(*tag))
+        return;
+
+    CTagValDlg dialog(*tag, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    // The type is the one the tag's value has now: a value may have arrived
+    // while the dialog was open.
+    const std::optional<CModData> value = TagValueFromText(dialog.valueText(), WriteTypeCode(*tag));
+    if (!value || device == nullptr)
+        return;
+    ModbusRuntime *runtime = currentRuntime ? currentRuntime() : nullptr;
+    if (runtime == nullptr)
+        return;
+    if (DeviceRuntime *deviceRuntime = runtime->deviceRuntime(device))
+        deviceRuntime->QueueWrite(*tag, *value);
+}
