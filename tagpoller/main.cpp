@@ -27,7 +27,8 @@ int main(int argc, char *argv[])
     // waits for a click.
     std::unique_ptr<Notifier> notifier;
     if (qEnvironmentVariableIsSet("ORVALA_UNATTENDED"))
-        notifier = std::make_unique<ConsoleNotifier>();
+        notifier = std::make_unique<ConsoleNotifier>(ConsoleNotifier::answerYesFromSetting(
+            qEnvironmentVariable("ORVALA_UNATTENDED")));
     else
         notifier = std::make_unique<WidgetNotifier>();
 

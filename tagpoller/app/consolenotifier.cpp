@@ -19,8 +19,8 @@ void ConsoleNotifier::showMessage(const QString &text, Icon)
 
 bool ConsoleNotifier::askYesNo(const QString &text)
 {
-    print("question (answered No)", text);
-    return false;
+    print(m_answerYes ? "question (answered Yes)" : "question (answered No)", text);
+    return m_answerYes;
 }
 
 QString ConsoleNotifier::getOpenFileName(const FileDialog &dialog)

@@ -2,20 +2,13 @@
 
 #include "driversettings.h"
 #include "hostmsg.h"
+#include "linkstate.h"
 #include "project.h"
 #include "recentfilelist.h"
 
 #include <QObject>
 
 class Notifier;
-
-// How far the link to the host runtime has got in ending a run.
-enum class LinkState {
-    Idle,       // no run is ending
-    Delivering, // values are being delivered to the host runtime
-    Stopping,   // the run ends: channels stop at the next run-loop tick
-    Releasing,  // the engines are released at the next run-loop tick
-};
 
 // The one process-wide record of the driver: the open project (its channels,
 // path and modified flag), the settings read at start, the recent-file list,

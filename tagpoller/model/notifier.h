@@ -23,6 +23,13 @@ public:
 
     // An OK box.
     virtual void showMessage(const QString &text, Icon icon) = 0;
+    // A message that closes by itself after `seconds` (or when dismissed);
+    // returns when it has closed.
+    virtual void showTimedMessage(const QString &text, int seconds)
+    {
+        Q_UNUSED(seconds)
+        showMessage(text, Icon::Information);
+    }
     // A Yes/No box with the question icon; true for Yes.
     virtual bool askYesNo(const QString &text) = 0;
     // The chosen path, or an empty string when the user cancels. The open
