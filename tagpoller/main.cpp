@@ -27,8 +27,8 @@ int main(int argc, char *argv[])
     // waits for a click.
     std::unique_ptr<Notifier> notifier;
     if (qEnvironmentVariableIsSet("ORVALA_UNATTENDED"))
-        notifier = std::make_unique<ConsoleNotifier>(ConsoleNotifier::answerYesFromSetting(
-            qEnvironmentVariable("ORVALA_UNATTENDED")));
+        notifier = std::make_unique<ConsoleNotifier>(
+            ConsoleNotifier::answerYesFromSetting(qEnvironmentVariable("ORVALA_UNATTENDED")));
     else
         notifier = std::make_unique<WidgetNotifier>();
 
@@ -46,7 +46,6 @@ int main(int argc, char *argv[])
     }
 
     const StartOptions options = StartOptions::parse(QApplication::arguments());
-    Q_UNUSED(options) // the host launch opens the last project and runs it
 
     QSettings store;
     DriverState state(*notifier, DriverSettings::read(store));
@@ -57,6 +56,7 @@ int main(int argc, char *argv[])
     MainWindow window(state, log, *notifier, store, desktop);
     if (auto *widgetNotifier = dynamic_cast<WidgetNotifier *>(notifier.get()))
         widgetNotifier->setParent(&window);
+    window.setOpenLastRequested(options.openLast);
     window.show();
     return app.exec();
 }

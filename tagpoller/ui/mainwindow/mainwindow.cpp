@@ -1,5 +1,11 @@
 #include "mainwindow.h"
 
+#include "cdignodlg.h"
+#include "hostlink.h"
+#include "modbusruntime.h"
+#include "runmode.h"
+#include "writetagcommand.h"
+
 #include "desktop.h"
 #include "driverstate.h"
 #include "driverstrings.h"
@@ -70,12 +76,27 @@ MainWindow::MainWindow(DriverState &state, EventLog &log, Notifier &notifier, QS
     createPanes();
     readSettings();
 
+    m_link = std::make_unique<HostLink>(HostLinkState{m_state.launchedByHost, m_state.running,
+                                                      m_state.hostWindow, m_state.linkState,
+                                                      m_state.refreshAll},
+                                        m_state.project.channels(), m_desktop, &m_log);
+    m_runMode = new RunMode(m_state, m_log, m_notifier, *m_link, this);
+    connect(m_runMode, &RunMode::modeChanged, this, [this] {
+        refreshCountPanes();
+        updateActions();
+        onTimer();
+    });
+    connect(m_runMode, &RunMode::diagnosticsMustClose, this, &MainWindow::closeDiagnostics);
+    connect(m_runMode, &RunMode::closeRequested, this, &MainWindow::close);
+
     m_hostWindow = m_desktop.createWindow(Title);
-    if (m_hostWindow)
+    if (m_hostWindow) {
+        m_link->setOwnWindow(m_hostWindow->handle());
         m_hostWindow->setHandler(
             [this](const hostmsg::Message &m) { return handleHostMessage(m); });
-    else
+    } else {
         qCWarning(lcMainWindow) << "no hostmsg window:" << m_desktop.errorString();
+    }
 
     connect(&m_state.project, &Project::modifiedChanged, this, [this] {
         refreshPathPane();
@@ -99,7 +120,13 @@ MainWindow::MainWindow(DriverState &state, EventLog &log, Notifier &notifier, QS
     updateActions();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The engines go before the project objects they poll and the link they
+    // deliver through.
+    closeDiagnostics();
+    m_runMode->releaseNow();
+}
 
 QAction *MainWindow::addCommand(Command::Id id, const QString &text, const QString &statusTip,
                                 void (MainWindow::*slot)())
@@ -199,20 +226,20 @@ void MainWindow::createActions()
                tr("Copy the fully qualified name of the selection"), &MainWindow::copyTag)
         ->setIcon(icon("copytag"));
     addCommand(WriteTag, tr("WriteTag"), tr("Write a value to the selected tag"),
-               &MainWindow::notYetAvailable);
+               &MainWindow::writeTag);
     addCommand(Properties, tr("Properties"), tr("Edit the properties of the selected item"),
                &MainWindow::properties)
         ->setIcon(icon("properties"));
     addCommand(SwitchToRuntime, tr("Switch to Runtime"), tr("Run the project"),
-               &MainWindow::notYetAvailable)
+               &MainWindow::switchToRuntime)
         ->setIcon(icon("runtime"));
     addCommand(SwitchToConfiguration, tr("Switch to Configuration Mode"),
-               tr("Stop the run and edit the project"), &MainWindow::notYetAvailable)
+               tr("Stop the run and edit the project"), &MainWindow::switchToConfiguration)
         ->setIcon(icon("configmode"));
     addCommand(About, tr("&About Modbus Driver..."), tr("Show the program's version"),
                &MainWindow::about);
     addCommand(ShowDiagnostics, tr("Show Diagnostics..."), tr("Show the channels' counters"),
-               &MainWindow::notYetAvailable);
+               &MainWindow::showDiagnostics);
 
     // F4 is Properties whatever the selection; the menu texts show it as the
     // key of each edit command.
@@ -471,10 +498,44 @@ void MainWindow::startUp()
                               yesNo(s.generateFrameDetails), yesNo(s.generateErrorFiles),
                               QString::number(s.errorFileDurationMinutes)}),
         EventLog::Level::Verbose);
+    if (m_openLastRequested)
+        QTimer::singleShot(0, this, &MainWindow::startRequest);
+}
+
+void MainWindow::startRequest()
+{
+    const QString path = m_state.recentFiles.entry(0);
+    if (!path.isEmpty() && m_state.project.NewProject()) {
+        m_state.project.LoadProjectFile(path);
+        m_tree->expandAll();
+        m_log.AddMsg(DriverString::format(DriverString::ProjectOpened, {path}));
+        m_state.recentFiles.add(path);
+    }
+    m_state.launchedByHost = true;
+    m_log.AddMsg(DriverString::text(DriverString::OpenProjectRequestFromParent));
+    updateActions();
+    QTimer::singleShot(0, this, &MainWindow::switchToRuntime);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (m_state.launchedByHost) {
+        // The host runtime still counts on this driver, unless it asked for
+        // the stop itself.
+        if (!m_runMode->stopRequested() &&
+            !m_notifier.askYesNo(DriverString::text(DriverString::AskQuitWhileClientConnected))) {
+            event->ignore();
+            return;
+        }
+        closeDiagnostics();
+        m_runMode->releaseNow();
+    } else if (m_runMode->deferCloseWhileRunning()) {
+        // The run loop releases the engines over its next two ticks and then
+        // closes the window again.
+        event->ignore();
+        return;
+    }
+
     m_log.AddMsg(DriverString::text(DriverString::ClosingDriver));
     // A project the user wanted saved and that could not be saved keeps the
     // window open: closing would lose it.
@@ -494,9 +555,21 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 qint64 MainWindow::handleHostMessage(const hostmsg::Message &message)
 {
-    if (message.kind == hostmsg::Kind::Post && message.msg == hostmsg::WM_ACTIVATE)
-        raiseFromAnotherInstance();
-    return 0;
+    // The host runtime's stop request.
+    constexpr quint32 StopRequestMessage = hostmsg::WM_USER + 102;
+    switch (message.msg) {
+    case hostmsg::WM_ACTIVATE:
+        if (message.kind == hostmsg::Kind::Post)
+            raiseFromAnotherInstance();
+        return 0;
+    case hostmsg::WM_COPYDATA:
+        return m_link->OnCopyData(message);
+    case StopRequestMessage:
+        m_runMode->StopRequest();
+        return 1;
+    default:
+        return 0;
+    }
 }
 
 void MainWindow::raiseFromAnotherInstance()
@@ -707,7 +780,13 @@ void MainWindow::rebuildRecentFileMenu()
 
 void MainWindow::newProject()
 {
-    m_state.project.NewProject();
+    if (!m_state.project.NewProject())
+        return;
+    // New is the way out of a run that could not start or end properly.
+    if (!m_state.running && !m_state.configurationMode) {
+        m_state.configurationMode = true;
+        updateActions();
+    }
 }
 
 void MainWindow::openProject()
@@ -1029,7 +1108,39 @@ void MainWindow::about()
     ShowAboutBox(this);
 }
 
-void MainWindow::notYetAvailable()
+void MainWindow::switchToRuntime()
 {
-    // Run mode, diagnostics and tag writes come with the run-time link.
+    m_runMode->SwitchToRuntime();
+}
+
+void MainWindow::switchToConfiguration()
+{
+    m_runMode->SwitchToConfigurationMode();
+}
+
+void MainWindow::showDiagnostics()
+{
+    if (!m_state.running || !m_runMode->runtime())
+        return;
+    if (!m_diagnostics) {
+        m_diagnostics = new CDignoDlg(m_runMode->runtime()->diagnosticRows(), m_store, this);
+        connect(m_diagnostics, &CDignoDlg::closing, m_diagnostics, &QObject::deleteLater);
+    }
+    m_diagnostics->show();
+    m_diagnostics->raise();
+}
+
+void MainWindow::closeDiagnostics()
+{
+    // Closed as by its Close button: it lets go of the rows at once, before
+    // the objects they show are released.
+    if (m_diagnostics)
+        m_diagnostics->reject();
+}
+
+void MainWindow::writeTag()
+{
+    WriteSelectedTag(this, selectedTag(),
+                     DeviceOfTreeObject(selectedObject(), m_state.project.channels()),
+                     [this] { return m_runMode->runtime(); });
 }

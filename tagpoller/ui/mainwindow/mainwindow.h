@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cdignodlg.h"
 #include "commands.h"
 
 #include <QHash>
@@ -10,6 +11,8 @@
 
 class CModObject;
 class DriverState;
+class HostLink;
+class RunMode;
 class EventLog;
 class EventLogModel;
 class Notifier;
@@ -61,6 +64,14 @@ public:
     // The enable rules, applied to every menu item and toolbar button.
     void updateActions();
 
+    // Set before the window is shown when the host runtime launched the
+    // driver: once the window is up, the last project opens and runs.
+    void setOpenLastRequested(bool requested) { m_openLastRequested = requested; }
+
+    RunMode &runMode() const { return *m_runMode; }
+    HostLink &hostLink() const { return *m_link; }
+    CDignoDlg *diagnosticsWindow() const { return m_diagnostics; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -81,6 +92,8 @@ private:
 
     qint64 handleHostMessage(const hostmsg::Message &message);
     void raiseFromAnotherInstance();
+    void startRequest();
+    void closeDiagnostics();
 
     // Selection.
     CModObject *selectedObject() const;
@@ -134,7 +147,10 @@ private:
     void copyTag();
     void properties();
     void about();
-    void notYetAvailable();
+    void switchToRuntime();
+    void switchToConfiguration();
+    void showDiagnostics();
+    void writeTag();
 
     bool editNode(const QModelIndex &index);
     void deleteNode(const QModelIndex &index, int questionId);
@@ -145,6 +161,10 @@ private:
     QSettings &m_store;
     hostmsg::Desktop &m_desktop;
     std::unique_ptr<hostmsg::Window> m_hostWindow;
+    std::unique_ptr<HostLink> m_link;
+    RunMode *m_runMode = nullptr;
+    QPointer<CDignoDlg> m_diagnostics;
+    bool m_openLastRequested = false;
 
     QHash<int, QAction *> m_actions;
     QList<QAction *> m_recentFileActions;
