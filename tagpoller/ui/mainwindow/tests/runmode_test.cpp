@@ -1,0 +1,199 @@
+// Run mode in the main window: the switch and its checks, the release of the
+// engines over the run loop's ticks, closing while running, and the host's
+// stop request, with a simulator behind the project's channel.
+#include "desktop.h"
+#include "driverstate.h"
+#include "driverstrings.h"
+#include "eventlog.h"
+#include "mainwindow.h"
+#include "recordingnotifier.h"
+#include "runmode.h"
+#include "simulator.h"
+#include "tagaddress.h"
+#include "testenvironment.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RunModeWindow : public ::testing::Test
+{
+protected:
+    RunModeWindow()
+        : store(QString(DriverSettingsOrganization), QString(DriverSettingsApplication))
+        , state(notifier, DriverSettings{})
+        , log({3, QDir(testsupport::tempRoot()).filePath(QStringLiteral("data"))})
+    {
+        sim.start();
+    }
+
+    void buildProject(bool withRtu = false)
+    {
+        auto tag = std::make_shared<CModTag>();
+        tag->TagName = QStringLiteral("Level");
+        tag->TagAddress = QStringLiteral("400001");
+        tag->AddressNumber = AddressText::leadingNumber(tag->TagAddress);
+        auto device = std::make_shared<CModTCPDev>();
+        device->name = QStringLiteral("Dev1");
+        device->tags.append(tag);
+        auto channel = std::make_shared<CModTCPChnl>();
+        channel->name = QStringLiteral("Chnl1");
+        channel->IpAddress = {127, 0, 0, 1};
+        channel->PortNumber = sim.port();
+        channel->devices.push_back(device);
+        state.project.addChannel(channel);
+        if (withRtu) {
+            auto rtu = std::make_shared<CModRTUChnl>();
+            rtu->name = QStringLiteral("Serial");
+            state.project.addChannel(rtu);
+        }
+        Q_EMIT state.project.projectReset();
+    }
+
+    void openWindow()
+    {
+        window = std::make_unique<MainWindow>(state, log, notifier, store, desktop);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        QTest::qWait(20);
+    }
+
+    bool logContains(const QString &text) const
+    {
+        for (int row = 0; row < log.count(); ++row) {
+            if (log.message(row).text() == text)
+                return true;
+        }
+        return false;
+    }
+
+    bool enabled(Command::Id id) const { return window->action(id)->isEnabled(); }
+
+    mbsim::Simulator sim;
+    RecordingNotifier notifier;
+    QSettings store;
+    hostmsg::Desktop desktop;
+    DriverState state;
+    EventLog log;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(RunModeWindow, userRunSwitchedBackReleasesItsEngines)
+{
+    buildProject();
+    openWindow();
+    window->action(Command::SwitchToRuntime)->trigger();
+    ASSERT_TRUE(state.running);
+    EXPECT_FALSE(state.configurationMode);
+    EXPECT_EQ(state.linkState, LinkState::Delivering);
+    EXPECT_TRUE(logContains(DriverString::text(DriverString::SwitchingToRunMode)));
+    EXPECT_FALSE(enabled(Command::SwitchToRuntime));
+    EXPECT_TRUE(enabled(Command::SwitchToConfiguration));
+    EXPECT_FALSE(enabled(Command::NewTcpChannel));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.counters().requestsReceived > 5; }, 20000));
+
+    window->action(Command::SwitchToConfiguration)->trigger();
+    EXPECT_EQ(state.linkState, LinkState::Stopping);
+    EXPECT_TRUE(logContains(DriverString::text(DriverString::SwitchingToConfigMode)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !state.running; }, 5000));
+    EXPECT_TRUE(state.configurationMode);
+    EXPECT_EQ(state.linkState, LinkState::Idle);
+    EXPECT_EQ(window->runMode().runtime(), nullptr);
+    EXPECT_TRUE(logContains(QStringLiteral("Channel Chnl1, disconnected.")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.counters().connectionsClosed >= 1; }, 5000));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(enabled(Command::SwitchToRuntime));
+    EXPECT_TRUE(enabled(Command::NewTcpChannel));
+}
+
+TEST_F(RunModeWindow, closingWhileRunningWaitsForTheRelease)
+{
+    buildProject();
+    openWindow();
+    window->action(Command::SwitchToRuntime)->trigger();
+    ASSERT_TRUE(state.running);
+
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(state.closePending);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+    EXPECT_FALSE(state.running);
+    EXPECT_EQ(window->runMode().runtime(), nullptr);
+}
+
+TEST_F(RunModeWindow, runIsRefusedWithUnsavedChangesOrWithoutTags)
+{
+    buildProject();
+    openWindow();
+    state.project.markModified();
+    window->action(Command::SwitchToRuntime)->trigger();
+    EXPECT_FALSE(state.running);
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    EXPECT_EQ(notifier.messages[0].text, DriverString::text(DriverString::SaveBeforeRunning));
+    EXPECT_EQ(notifier.messages[0].icon, Notifier::Icon::Stop);
+    EXPECT_FALSE(logContains(DriverString::text(DriverString::SwitchingToRunMode)));
+
+    state.project.CloseProject();
+    window->action(Command::SwitchToRuntime)->trigger();
+    EXPECT_FALSE(state.running);
+    EXPECT_TRUE(state.configurationMode);
+    EXPECT_TRUE(logContains(DriverString::text(DriverString::NoTagsDefined)));
+}
+
+TEST_F(RunModeWindow, rtuChannelIsAnnouncedInATimedMessageAndTheRunGoesOn)
+{
+    buildProject(true);
+    openWindow();
+    window->action(Command::SwitchToRuntime)->trigger();
+    EXPECT_TRUE(state.running);
+    EXPECT_TRUE(
+        notifier.messageTexts().contains(DriverString::text(DriverString::RtuChannelsFound)));
+    EXPECT_TRUE(logContains(DriverString::text(DriverString::RtuChannelsFound)));
+}
+
+TEST_F(RunModeWindow, stopRequestFromTheHostReleasesAndClosesWithoutAsking)
+{
+    buildProject();
+    openWindow();
+    state.launchedByHost = true;
+    window->action(Command::SwitchToRuntime)->trigger();
+    ASSERT_TRUE(state.running);
+    // A host-launched run waits for the item request before polling.
+    QTest::qWait(700);
+    EXPECT_EQ(sim.counters().connectionsAccepted, 0u);
+    EXPECT_FALSE(enabled(Command::SwitchToConfiguration));
+
+    const hostmsg::Handle driverWindow = desktop.FindWindow(MainWindow::Title);
+    ASSERT_NE(driverWindow, 0u);
+    EXPECT_EQ(desktop.SendMessage(driverWindow, hostmsg::WM_USER + 102), 1);
+    EXPECT_TRUE(window->runMode().stopRequested());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+    EXPECT_TRUE(notifier.questions.isEmpty());
+    EXPECT_FALSE(state.running);
+}
+
+TEST_F(RunModeWindow, userCloseOfAHostLaunchedRunAsksAndReleasesAtOnce)
+{
+    buildProject();
+    openWindow();
+    state.launchedByHost = true;
+    window->action(Command::SwitchToRuntime)->trigger();
+    ASSERT_TRUE(state.running);
+
+    notifier.yesNoAnswers = {false};
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(state.running);
+    ASSERT_EQ(notifier.questions.size(), 1);
+    EXPECT_EQ(notifier.questions[0], DriverString::text(DriverString::AskQuitWhileClientConnected));
+
+    notifier.yesNoAnswers = {true};
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(state.running);
+    EXPECT_EQ(window->runMode().runtime(), nullptr);
+}
+
+} // namespace
