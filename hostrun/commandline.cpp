@@ -1,5 +1,8 @@
 #include "commandline.h"
 
+#include <QRegularExpression>
+
+#include <cmath>
 #include <limits>
 
 namespace hostrun {
@@ -11,7 +14,8 @@ struct Syntax
     Verb verb;
     const char *name;
     QStringList positionals;
-    QStringList options;
+    QStringList options;    // each takes a value
+    QStringList flags = {}; // take none
 };
 
 const Syntax *findSyntax(const QString &name)
@@ -31,6 +35,13 @@ const Syntax *findSyntax(const QString &name)
          "listen",
          {QStringLiteral("TITLE")},
          {QStringLiteral("--reply"), QStringLiteral("--hold"), QStringLiteral("--count")}},
+        {Verb::Driver,
+         "driver",
+         {},
+         {QStringLiteral("--items"), QStringLiteral("--items-file"), QStringLiteral("--program"),
+          QStringLiteral("--write"), QStringLiteral("--duration"), QStringLiteral("--count"),
+          QStringLiteral("--timeout")},
+         {QStringLiteral("--json"), QStringLiteral("--stdin-writes"), QStringLiteral("--stop")}},
     };
     for (const Syntax &syntax : syntaxes) {
         if (name == QLatin1StringView(syntax.name))
@@ -85,8 +96,84 @@ bool convertMilliseconds(const QString &name, const QString &text, std::chrono::
     return true;
 }
 
+// Seconds with an optional fraction ("2", "0.5"), above 0.
+bool convertSeconds(const QString &name, const QString &text, std::chrono::milliseconds *value,
+                    QString *errorString)
+{
+    static const QRegularExpression form(QStringLiteral("^[0-9]+(\\.[0-9]+)?$"));
+    const double seconds = form.match(text).hasMatch() ? text.toDouble() : 0.0;
+    const double milliseconds = std::round(seconds * 1000.0);
+    if (milliseconds < 1.0 || milliseconds > double(std::numeric_limits<int>::max())) {
+        *errorString = QStringLiteral("%1: \"%2\" is not a number of seconds from 0.001 to %3")
+                           .arg(name, text)
+                           .arg(std::numeric_limits<int>::max() / 1000);
+        return false;
+    }
+    *value = std::chrono::milliseconds(qint64(milliseconds));
+    return true;
+}
+
+bool applyDriverOption(const QString &name, const QString &value, Command *command,
+                       QString *errorString)
+{
+    DriverOptions &driver = command->driver;
+    if (name == QLatin1StringView("--items")) {
+        const QStringList names = value.split(QLatin1Char(','));
+        for (const QString &item : names) {
+            if (item.trimmed().isEmpty()) {
+                *errorString = QStringLiteral("--items: \"%1\" holds an empty name").arg(value);
+                return false;
+            }
+            driver.items.append(item.trimmed());
+        }
+        return true;
+    }
+    if (name == QLatin1StringView("--items-file")) {
+        driver.itemsFile = value;
+        return true;
+    }
+    if (name == QLatin1StringView("--program")) {
+        driver.program = value;
+        return true;
+    }
+    if (name == QLatin1StringView("--write")) {
+        const ParsedWrite parsed = parseItemWrite(value);
+        if (!parsed.write) {
+            *errorString = QStringLiteral("--write: %1").arg(parsed.errorString);
+            return false;
+        }
+        driver.writes.append(*parsed.write);
+        return true;
+    }
+    if (name == QLatin1StringView("--duration")) {
+        std::chrono::milliseconds duration{};
+        if (!convertSeconds(name, value, &duration, errorString))
+            return false;
+        driver.duration = duration;
+        return true;
+    }
+    if (name == QLatin1StringView("--timeout"))
+        return convertSeconds(name, value, &command->timeout, errorString);
+    if (name == QLatin1StringView("--count"))
+        return convert(name, value, std::numeric_limits<int>::max(), &command->count, errorString);
+    *errorString = QStringLiteral("unknown option %1").arg(name);
+    return false;
+}
+
+void applyFlag(const QString &name, Command *command)
+{
+    if (name == QLatin1StringView("--json"))
+        command->driver.json = true;
+    else if (name == QLatin1StringView("--stdin-writes"))
+        command->driver.stdinWrites = true;
+    else if (name == QLatin1StringView("--stop"))
+        command->driver.stop = true;
+}
+
 bool applyOption(const QString &name, const QString &value, Command *command, QString *errorString)
 {
+    if (command->verb == Verb::Driver)
+        return applyDriverOption(name, value, command, errorString);
     if (name == QLatin1StringView("--code"))
         return convert(name, value, std::numeric_limits<quint64>::max(), &command->code,
                        errorString);
@@ -139,6 +226,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
 
     Command command;
     command.verb = syntax->verb;
+    if (command.verb == Verb::Driver)
+        command.timeout = std::chrono::seconds(30); // a driver's first start takes a while
     QStringList positionals;
     for (qsizetype i = 1; i < words.size(); ++i) {
         const QString &word = words.at(i);
@@ -148,7 +237,16 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         }
         QString name = word;
         QString value;
-        if (const qsizetype equals = word.indexOf(QLatin1Char('=')); equals > 0) {
+        const qsizetype equals = word.indexOf(QLatin1Char('='));
+        if (syntax->flags.contains(equals > 0 ? word.left(equals) : word)) {
+            if (equals > 0) {
+                parsed.errorString = QStringLiteral("%1 takes no value").arg(word.left(equals));
+                return parsed;
+            }
+            applyFlag(word, &command);
+            continue;
+        }
+        if (equals > 0) {
             name = word.left(equals);
             value = word.mid(equals + 1);
         } else if (i + 1 < words.size()) {
@@ -167,9 +265,21 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     }
 
     if (positionals.size() != syntax->positionals.size()) {
-        parsed.errorString =
-            QStringLiteral("\"%1\" takes %2")
-                .arg(QLatin1StringView(syntax->name), syntax->positionals.join(QLatin1Char(' ')));
+        if (syntax->positionals.isEmpty())
+            parsed.errorString = QStringLiteral("\"%1\" takes no argument \"%2\"")
+                                     .arg(QLatin1StringView(syntax->name), positionals.first());
+        else
+            parsed.errorString = QStringLiteral("\"%1\" takes %2")
+                                     .arg(QLatin1StringView(syntax->name),
+                                          syntax->positionals.join(QLatin1Char(' ')));
+        return parsed;
+    }
+    if (command.verb == Verb::Driver) {
+        if (command.driver.items.isEmpty() && command.driver.itemsFile.isEmpty()) {
+            parsed.errorString = QStringLiteral("\"driver\" needs --items or --items-file");
+            return parsed;
+        }
+        parsed.command = command;
         return parsed;
     }
     command.title = positionals.at(0);
@@ -198,6 +308,25 @@ QString usageText()
         "        <send|post> msg=0x<hex> wParam=<dec> code=<dec> len=<dec> hex=<payload>\n"
         "      Answers sends with N (default 0) after waiting MS; stops after N\n"
         "      messages, or on SIGINT or SIGTERM.\n"
+        "  hostrun driver --items NAME[,NAME...] [--items-file FILE] [--program PATH]\n"
+        "                 [--json] [--write NAME=VALUE[:TYPE]]... [--stdin-writes]\n"
+        "                 [--duration SECONDS] [--count N] [--timeout SECONDS] [--stop]\n"
+        "      Runs a session with the Modbus driver: finds its window, or launches\n"
+        "      PATH OPEN_LAST (default: the tagpoller beside hostrun, else on PATH);\n"
+        "      asks for the items (request ids 1, 2, ... in order, those of FILE, one\n"
+        "      name per line, after those of --items) and prints each value it delivers:\n"
+        "        <id> <item> <type> <value> <ok|bad>\n"
+        "      or with --json "
+        "{\"id\":7,\"item\":\"...\",\"type\":\"Word\",\"value\":123,\"error\":false}.\n"
+        "      Once values arrive it sends each --write, then with --stdin-writes one\n"
+        "      NAME=VALUE[:TYPE] per line of standard input. TYPE is Boolean, Char, Byte,\n"
+        "      Short, Word, Long, DWord, Float or Double; without it, the type of the\n"
+        "      item's latest value (Long before any). Ends SECONDS after the driver took\n"
+        "      the items, after N values, at the end of standard input with\n"
+        "      --stdin-writes, or on SIGINT or SIGTERM; then stops the driver if it\n"
+        "      launched it (always with --stop) and waits for it to close. Fails when\n"
+        "      the driver has not taken the items within --timeout (default 30), finds\n"
+        "      none of them or closes by itself, and when a write fails.\n"
         "Numbers are decimal or 0x-hexadecimal. Exit status: 0 done, 1 failed, 2 bad usage.\n");
 }
 

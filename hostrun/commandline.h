@@ -1,5 +1,7 @@
 #pragma once
 
+#include "itemwrite.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,7 +10,20 @@
 
 namespace hostrun {
 
-enum class Verb { Find, Send, Post, Listen };
+enum class Verb { Find, Send, Post, Listen, Driver };
+
+// What "driver" adds: the items to watch, how to print them and what to write.
+struct DriverOptions
+{
+    QStringList items;        // from --items, in the order given
+    QString itemsFile;        // more items, one per line, after those of --items
+    QString program;          // empty: the tagpoller beside hostrun, else on PATH
+    bool json = false;        // one JSON object per value instead of a text line
+    QList<ItemWrite> writes;  // sent once the first values have arrived
+    bool stdinWrites = false; // further writes, one per line of standard input
+    std::optional<std::chrono::milliseconds> duration; // from the item request's acceptance
+    bool stop = false; // stop a driver found running as well, not only one launched
+};
 
 // One command as given on the command line, checked and converted.
 struct Command
@@ -19,10 +34,11 @@ struct Command
     quint64 wParam = 0;
     quint64 code = 0; // dwData: the copy-data code
     QString payloadFile;
-    std::chrono::milliseconds timeout{10000};
+    std::chrono::milliseconds timeout{10000}; // driver: 30 s, given in seconds
     qint64 reply = 0;
     std::chrono::milliseconds hold{0};
-    int count = 0; // 0: listen until stopped
+    int count = 0; // 0: listen until stopped (driver: values printed before stopping)
+    DriverOptions driver;
 };
 
 struct ParsedCommandLine

@@ -1,5 +1,6 @@
 // hostrun: the host side of the programs' window messages, from the command line.
 #include "commandline.h"
+#include "driversession.h"
 #include "messagecommands.h"
 
 #include <QCoreApplication>
@@ -20,5 +21,7 @@ int main(int argc, char **argv)
                      qPrintable(hostrun::usageText()));
         return 2;
     }
+    if (parsed.command->verb == hostrun::Verb::Driver)
+        return hostrun::runDriverCommand(*parsed.command);
     return hostrun::runMessageCommand(*parsed.command);
 }

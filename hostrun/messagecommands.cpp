@@ -146,6 +146,8 @@ int runMessageCommand(const Command &command)
         return post(desktop, command);
     case Verb::Listen:
         return listen(desktop, command);
+    case Verb::Driver:
+        break; // a session of its own: runDriverCommand
     }
     return 1;
 }

@@ -11,8 +11,8 @@
 
 #include <algorithm>
 
-Q_LOGGING_CATEGORY(lcHostLink, "tagpoller.hostlink")
-Q_LOGGING_CATEGORY(lcHostLinkLowLevel, "tagpoller.hostlink.lowlevel")
+Q_LOGGING_CATEGORY(lcHostLink, "tagpoller.hostlink", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcHostLinkLowLevel, "tagpoller.hostlink.lowlevel", QtInfoMsg)
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <QLoggingCategory>
 #include <QTcpSocket>
 
-Q_LOGGING_CATEGORY(lcEngine, "tagpoller.modbus")
-Q_LOGGING_CATEGORY(lcEngineLowLevel, "tagpoller.modbus.lowlevel")
+Q_LOGGING_CATEGORY(lcEngine, "tagpoller.modbus", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcEngineLowLevel, "tagpoller.modbus.lowlevel", QtInfoMsg)
 
 using ModbusTcp::FunctionCode;
 
