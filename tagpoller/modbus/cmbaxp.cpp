@@ -120,7 +120,7 @@ void CMbaxp::OpenSocket(const QString &ipv4Address, quint16 port, std::chrono::m
     m_framer.clear();
     m_connecting = true;
     m_connectTimer.start(timeout);
-    socket->connectToHost(ipv4Address, port);
+    socket->connectToHost(ipv4Address, port, QIODevice::ReadWrite | QIODevice::Unbuffered);
 }
 
 void CMbaxp::CloseSocket()
@@ -211,6 +211,10 @@ void CMbaxp::onTickTimer()
 
 void CMbaxp::PostNext()
 {
+    if (m_inReadyRead) {
+        ++m_nextPending;
+        return;
+    }
     QMetaObject::invokeMethod(
         this,
         [this] {
@@ -224,29 +228,56 @@ void CMbaxp::PostNext()
 
 void CMbaxp::onReadyRead()
 {
+    m_inReadyRead = true;
+    drainSocket();
+    m_inReadyRead = false;
+    // One turn per reply that asked for one, as the queued calls gave.
+    for (; m_nextPending > 0; --m_nextPending) {
+        if (m_owner)
+            m_owner->OnNextRequested();
+    }
+}
+
+void CMbaxp::drainSocket()
+{
+    if (!m_socket)
+        return;
+    // The socket is unbuffered: each readyRead is answered by one read of
+    // what the kernel holds, and whatever arrives later raises readyRead
+    // again. A readyRead with nothing to read is the device closing; only the
+    // read finds that out, and the socket then says so by its state alone.
+    const qint64 available = m_socket->bytesAvailable();
+    const QByteArray bytes = m_socket->read(std::max<qint64>(available, 1));
+    if (m_socket->state() != QAbstractSocket::ConnectedState) {
+        if (m_connected) {
+            trace(QStringLiteral("Connection closed by the device."));
+            connectionLost();
+        }
+        return;
+    }
+    if (bytes.isEmpty())
+        return;
     // Replies may arrive split across receives or several in one: the framer
     // joins and cuts them by their length fields.
-    while (m_socket && m_socket->bytesAvailable() > 0) {
-        m_framer.append(m_socket->readAll());
-        for (;;) {
-            MbapFramer::Next next = m_framer.takeNext();
-            if (next.kind == MbapFramer::Next::Kind::NeedMore)
-                break;
-            if (next.kind == MbapFramer::Next::Kind::ProtocolError) {
-                ++m_protocolErrors;
-                const QString channel = m_owner ? m_owner->channelName() : QString();
-                m_services.log(QStringLiteral("Channel %1, protocol error (%2), connection closed.")
-                                   .arg(channel, framerErrorText(next.error)));
-                trace(QStringLiteral("Protocol error: %1").arg(framerErrorText(next.error)));
-                // The stream has lost its framing: nothing after this point
-                // can be trusted, so the connection goes and is made anew.
-                CloseSocket();
-                return;
-            }
-            processReply(next.adu);
-            if (!m_socket)
-                return;
+    m_framer.append(bytes);
+    for (;;) {
+        MbapFramer::Next next = m_framer.takeNext();
+        if (next.kind == MbapFramer::Next::Kind::NeedMore)
+            break;
+        if (next.kind == MbapFramer::Next::Kind::ProtocolError) {
+            ++m_protocolErrors;
+            const QString channel = m_owner ? m_owner->channelName() : QString();
+            m_services.log(QStringLiteral("Channel %1, protocol error (%2), connection closed.")
+                               .arg(channel, framerErrorText(next.error)));
+            trace(QStringLiteral("Protocol error: %1").arg(framerErrorText(next.error)));
+            // The stream has lost its framing: nothing after this point
+            // can be trusted, so the connection goes and is made anew.
+            CloseSocket();
+            return;
         }
+        processReply(next.adu);
+        if (!m_socket)
+            return;
     }
 }
 

@@ -123,7 +123,9 @@ public:
     // The registers from `index` on, at most `count`.
     std::span<const quint16> registers(quint8 unitId, int index, int count) const;
 
-    // Asks the owner, from the event loop, to serve its next device.
+    // Asks the owner to serve its next device: once the receive that carried
+    // the reply is handled (no round through the event loop between a reply
+    // and the next request), or from the event loop when called elsewhere.
     void PostNext();
 
     // Counted for the diagnostics and the tests.
@@ -137,6 +139,7 @@ private:
     void onSocketError();
     void onDisconnected();
     void onReadyRead();
+    void drainSocket();
     void onConnectTimeout();
     void onTickTimer();
     void failConnectAttempt(const QString &reason);
@@ -168,6 +171,8 @@ private:
     bool m_connected = false;
     bool m_connecting = false;
     bool m_socketReady = false;
+    bool m_inReadyRead = false;
+    int m_nextPending = 0;
 
     quint64 m_protocolErrors = 0;
     quint64 m_ignoredReplies = 0;
