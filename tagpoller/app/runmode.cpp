@@ -149,7 +149,7 @@ void RunMode::stopChannels()
         m_runtime->stopChannels();
 }
 
-void RunMode::releaseEngines()
+void RunMode::destroyEngines()
 {
     Q_EMIT diagnosticsMustClose();
     m_runLoop.stop();
@@ -161,6 +161,11 @@ void RunMode::releaseEngines()
     m_link.discardPending();
     m_state.lastFlushTick = 0;
     m_state.linkState = LinkState::Idle;
+}
+
+void RunMode::releaseEngines()
+{
+    destroyEngines();
     if (m_state.launchedByHost || m_state.closePending)
         QMetaObject::invokeMethod(
             this, [this] { Q_EMIT closeRequested(); }, Qt::QueuedConnection);
@@ -174,16 +179,7 @@ void RunMode::releaseNow()
 {
     if (!m_runtime && !m_state.running)
         return;
-    Q_EMIT diagnosticsMustClose();
-    m_runLoop.stop();
-    m_link.setRuntime(nullptr);
-    if (m_runtime) {
-        m_runtime->stop();
-        m_runtime.reset();
-    }
-    m_link.discardPending();
-    m_state.lastFlushTick = 0;
-    m_state.linkState = LinkState::Idle;
+    destroyEngines();
     m_state.running = false;
     Q_EMIT modeChanged();
 }

@@ -59,6 +59,7 @@ private:
     bool createEngines();
     void runLoopTick();
     void stopChannels();
+    void destroyEngines();
     void releaseEngines();
     bool anyRtuChannel() const;
 

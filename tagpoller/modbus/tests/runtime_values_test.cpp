@@ -3,72 +3,12 @@
 // frames requested for tags in all four tables, and when a tag hands its value
 // over to the host.
 #include "runtimefixture.h"
+#include "valuemakers.h"
 
 #include <string>
 #include <vector>
 
 namespace {
-
-CModData boolValue(bool value)
-{
-    CModData data;
-    data.setBoolean(value);
-    return data;
-}
-CModData charValue(qint8 value)
-{
-    CModData data;
-    data.setChar(value);
-    return data;
-}
-CModData byteValue(quint8 value)
-{
-    CModData data;
-    data.setByte(value);
-    return data;
-}
-CModData shortValue(qint16 value)
-{
-    CModData data;
-    data.setShort(value);
-    return data;
-}
-CModData wordValue(quint16 value)
-{
-    CModData data;
-    data.setWord(value);
-    return data;
-}
-CModData longValue(qint32 value)
-{
-    CModData data;
-    data.setLong(value);
-    return data;
-}
-CModData dwordValue(quint32 value)
-{
-    CModData data;
-    data.setDWord(value);
-    return data;
-}
-CModData floatValue(float value)
-{
-    CModData data;
-    data.setFloat(value);
-    return data;
-}
-
-// The holder's type and value in one readable string, so that a mismatch in
-// either shows in the failure.
-std::string show(const CModData &value)
-{
-    QString text = DataTypeCode::listName(value.type()) + u' ';
-    if (value.type() == DataTypeCode::Float)
-        text += QString::number(value.asDouble(), 'g', 9);
-    else
-        text += QString::number(value.asInteger64());
-    return text.toStdString();
-}
 
 // "fn3 @0 x5": function, protocol address and quantity of one request.
 std::string show(const mbsim::LoggedRequest &request)

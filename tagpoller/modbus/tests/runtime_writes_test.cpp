@@ -2,76 +2,12 @@
 // type sends under each byte and word order, the writes that are refused, and
 // how the queue is coalesced and interleaved with reads.
 #include "runtimefixture.h"
+#include "valuemakers.h"
 
 #include <string>
 #include <vector>
 
 namespace {
-
-CModData boolValue(bool value)
-{
-    CModData data;
-    data.setBoolean(value);
-    return data;
-}
-CModData charValue(qint8 value)
-{
-    CModData data;
-    data.setChar(value);
-    return data;
-}
-CModData byteValue(quint8 value)
-{
-    CModData data;
-    data.setByte(value);
-    return data;
-}
-CModData shortValue(qint16 value)
-{
-    CModData data;
-    data.setShort(value);
-    return data;
-}
-CModData wordValue(quint16 value)
-{
-    CModData data;
-    data.setWord(value);
-    return data;
-}
-CModData longValue(qint32 value)
-{
-    CModData data;
-    data.setLong(value);
-    return data;
-}
-CModData dwordValue(quint32 value)
-{
-    CModData data;
-    data.setDWord(value);
-    return data;
-}
-CModData floatValue(float value)
-{
-    CModData data;
-    data.setFloat(value);
-    return data;
-}
-CModData doubleValue(double value)
-{
-    CModData data;
-    data.setDouble(value);
-    return data;
-}
-
-std::string show(const CModData &value)
-{
-    QString text = DataTypeCode::listName(value.type()) + u' ';
-    if (value.type() == DataTypeCode::Float)
-        text += QString::number(value.asDouble(), 'g', 9);
-    else
-        text += QString::number(value.asInteger64());
-    return text.toStdString();
-}
 
 bool isWrite(const mbsim::LoggedRequest &request)
 {

@@ -4,6 +4,7 @@
 #include "cmodtag.h"
 #include "datatypes.h"
 #include "tagvaluetext.h"
+#include "valuemakers.h"
 
 #include <QString>
 
@@ -17,55 +18,6 @@
 namespace {
 
 using namespace Qt::StringLiterals;
-
-CModData booleanValue(bool value)
-{
-    CModData data;
-    data.setBoolean(value);
-    return data;
-}
-CModData charValue(qint8 value)
-{
-    CModData data;
-    data.setChar(value);
-    return data;
-}
-CModData byteValue(quint8 value)
-{
-    CModData data;
-    data.setByte(value);
-    return data;
-}
-CModData shortValue(qint16 value)
-{
-    CModData data;
-    data.setShort(value);
-    return data;
-}
-CModData wordValue(quint16 value)
-{
-    CModData data;
-    data.setWord(value);
-    return data;
-}
-CModData longValue(qint32 value)
-{
-    CModData data;
-    data.setLong(value);
-    return data;
-}
-CModData dwordValue(quint32 value)
-{
-    CModData data;
-    data.setDWord(value);
-    return data;
-}
-CModData floatValue(float value)
-{
-    CModData data;
-    data.setFloat(value);
-    return data;
-}
 
 std::string show(const std::optional<CModData> &value)
 {
@@ -97,12 +49,12 @@ constexpr float Infinity = std::numeric_limits<float>::infinity();
 
 const ConversionRow conversionRows[] = {
     // Boolean: whether the low 16 bits of the number are set.
-    {"boolean_2", DataTypeCode::Boolean, u"2", booleanValue(true)},
-    {"boolean_65536_has_no_low_bits", DataTypeCode::Boolean, u"65536", booleanValue(false)},
-    {"boolean_65537", DataTypeCode::Boolean, u"65537", booleanValue(true)},
-    {"boolean_minus_1", DataTypeCode::Boolean, u"-1", booleanValue(true)},
-    {"boolean_0", DataTypeCode::Boolean, u"0", booleanValue(false)},
-    {"boolean_hex_reads_the_0_only", DataTypeCode::Boolean, u"0x10", booleanValue(false)},
+    {"boolean_2", DataTypeCode::Boolean, u"2", boolValue(true)},
+    {"boolean_65536_has_no_low_bits", DataTypeCode::Boolean, u"65536", boolValue(false)},
+    {"boolean_65537", DataTypeCode::Boolean, u"65537", boolValue(true)},
+    {"boolean_minus_1", DataTypeCode::Boolean, u"-1", boolValue(true)},
+    {"boolean_0", DataTypeCode::Boolean, u"0", boolValue(false)},
+    {"boolean_hex_reads_the_0_only", DataTypeCode::Boolean, u"0x10", boolValue(false)},
     // Char and Byte: the low 8 bits.
     {"byte_300", DataTypeCode::Byte, u"300", byteValue(44)},
     {"byte_255", DataTypeCode::Byte, u"255", byteValue(255)},
