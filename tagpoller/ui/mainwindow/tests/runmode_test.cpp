@@ -196,4 +196,51 @@ TEST_F(RunModeWindow, userCloseOfAHostLaunchedRunAsksAndReleasesAtOnce)
     EXPECT_EQ(window->runMode().runtime(), nullptr);
 }
 
+TEST_F(RunModeWindow, refusedCloseAfterALostHostLeavesNeitherModeUntilNew)
+{
+    buildProject();
+    openWindow();
+    state.launchedByHost = true;
+    window->action(Command::SwitchToRuntime)->trigger();
+    ASSERT_TRUE(state.running);
+
+    // What a delivery that the host no longer acknowledges leaves behind.
+    state.hostWindow = 0;
+    state.linkState = LinkState::Stopping;
+    notifier.yesNoAnswers = {false};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notifier.questions.size() == 1; }, 5000));
+    EXPECT_EQ(notifier.questions[0], DriverString::text(DriverString::AskQuitWhileClientConnected));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(state.running);
+    EXPECT_FALSE(state.configurationMode);
+    // Nothing runs, so the file commands work; nothing can be edited or run.
+    EXPECT_TRUE(enabled(Command::NewProject));
+    EXPECT_TRUE(enabled(Command::OpenProject));
+    EXPECT_FALSE(enabled(Command::NewTcpChannel));
+    EXPECT_FALSE(enabled(Command::SwitchToRuntime));
+
+    window->action(Command::NewProject)->trigger();
+    EXPECT_TRUE(state.configurationMode);
+    EXPECT_TRUE(enabled(Command::NewTcpChannel));
+}
+
+TEST_F(RunModeWindow, engineCreationFailureLeavesNeitherMode)
+{
+    // More channels than engines: the editor prevents it, a file may not.
+    for (int i = 0; i < 11; ++i) {
+        buildProject();
+        state.project.channels().back()->name = QStringLiteral("Chnl%1").arg(i);
+    }
+    openWindow();
+    window->action(Command::SwitchToRuntime)->trigger();
+    EXPECT_FALSE(state.running);
+    EXPECT_FALSE(state.configurationMode);
+    ASSERT_FALSE(notifier.messages.empty());
+    EXPECT_EQ(notifier.messages.back().text, QStringLiteral("Failed to create Controls"));
+    EXPECT_EQ(notifier.messages.back().icon, Notifier::Icon::None);
+    EXPECT_EQ(window->runMode().runtime(), nullptr);
+    EXPECT_TRUE(enabled(Command::NewProject));
+    EXPECT_FALSE(enabled(Command::SwitchToRuntime));
+}
+
 } // namespace
