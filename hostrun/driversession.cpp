@@ -303,7 +303,7 @@ qint64 DriverSession::onMessage(const hostmsg::Message &message)
     const ArchiveStatus status = HostPayload::decodeTagValues(message.payload, values);
     if (!status.ok()) {
         printNote(
-            QStringLiteral("cannot read a delivery: %1").arg(HostPayload::describeError(status)));
+            QStringLiteral("cannot read a delivery: %1").arg(describeArchiveStatus(status)));
         return DeliveryAcknowledged;
     }
     if (m_phase != Phase::Requesting && m_phase != Phase::Running)

@@ -1,12 +1,14 @@
 // The Modbus driver: starts as the only copy of the program in the session,
 // reads its settings, and shows the main window.
-#include "consolenotifier.h"
 #include "desktop.h"
 #include "driverstate.h"
 #include "driverstrings.h"
 #include "eventlog.h"
 #include "mainwindow.h"
+#include "sessionnotifier.h"
+#include "singleinstance.h"
 #include "startup.h"
+#include "suiteversion.h"
 #include "widgetnotifier.h"
 
 #include <QApplication>
@@ -21,19 +23,14 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QString(DriverSettingsOrganization));
     QApplication::setApplicationName(QString(DriverSettingsApplication));
     QApplication::setApplicationDisplayName(MainWindow::Title);
-    QApplication::setApplicationVersion(QStringLiteral("1.1.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(SuiteVersion));
 
     // Without anyone at a screen, messages go to the error stream and nothing
     // waits for a click.
-    std::unique_ptr<Notifier> notifier;
-    if (qEnvironmentVariableIsSet("ORVALA_UNATTENDED"))
-        notifier = std::make_unique<ConsoleNotifier>(
-            ConsoleNotifier::answerYesFromSetting(qEnvironmentVariable("ORVALA_UNATTENDED")));
-    else
-        notifier = std::make_unique<WidgetNotifier>();
+    const std::unique_ptr<Notifier> notifier = createSessionNotifier();
 
     hostmsg::Desktop desktop;
-    SingleInstance instance(desktop);
+    SingleInstance instance(desktop, driverInstanceLockName());
     if (instance.anotherIsRunning()) {
         if (const hostmsg::Handle first = instance.findFirstWindow(MainWindow::Title)) {
             notifier->showMessage(DriverString::text(DriverString::OnlyOneInstance),

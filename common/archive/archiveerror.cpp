@@ -18,3 +18,11 @@ QString archiveErrorName(ArchiveError error)
     }
     return QStringLiteral("unknown archive error");
 }
+
+QString describeArchiveStatus(const ArchiveStatus &status)
+{
+    return QStringLiteral("%1 at byte %2: %3")
+        .arg(archiveErrorName(status.error))
+        .arg(status.offset)
+        .arg(status.message);
+}

@@ -22,3 +22,7 @@ struct ArchiveStatus
 };
 
 QString archiveErrorName(ArchiveError error);
+
+// The status as one line for logs and for the sender of a refused payload:
+// "end of data at byte 12: data ends inside an int32 (2 of 4 bytes present)".
+QString describeArchiveStatus(const ArchiveStatus &status);

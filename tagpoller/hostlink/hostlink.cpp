@@ -49,7 +49,7 @@ void HostLink::logVerbose(const QString &text) const
 void HostLink::logUndecodable(const hostmsg::Message &message, const ArchiveStatus &status) const
 {
     // Logged, never shown in a box: the sender waits in its send for our reply.
-    const QString why = HostPayload::describeError(status);
+    const QString why = describeArchiveStatus(status);
     log(QStringLiteral("Copy Data %1 from Parent ignored, its data could not be read: %2")
             .arg(message.dwData)
             .arg(why));

@@ -58,12 +58,4 @@ ArchiveStatus decodeTagValues(QByteArrayView payload, CAryTxnTags &values)
     return decode(payload, values);
 }
 
-QString describeError(const ArchiveStatus &status)
-{
-    return QStringLiteral("%1 at byte %2: %3")
-        .arg(archiveErrorName(status.error))
-        .arg(status.offset)
-        .arg(status.message);
-}
-
 } // namespace HostPayload

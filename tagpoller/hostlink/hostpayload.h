@@ -20,7 +20,4 @@ QByteArray encodeTagValues(const CAryTxnTags &values);
 ArchiveStatus decodeItemRequest(QByteArrayView payload, CAryReqTags &request);
 ArchiveStatus decodeTagValues(QByteArrayView payload, CAryTxnTags &values);
 
-// "end of data at byte 12: data ends inside an int32 (2 of 4 bytes present)"
-QString describeError(const ArchiveStatus &status);
-
 } // namespace HostPayload

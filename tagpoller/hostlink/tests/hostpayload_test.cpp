@@ -266,7 +266,7 @@ TEST_P(BadPayload, IsRefusedWithItsErrorAndChangesNothing)
     EXPECT_FALSE(status.message.isEmpty());
     EXPECT_GE(status.offset, 0);
     EXPECT_LE(status.offset, bytes.size());
-    EXPECT_FALSE(HostPayload::describeError(status).isEmpty());
+    EXPECT_FALSE(describeArchiveStatus(status).isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Refused, BadPayload, ::testing::ValuesIn(badPayloadRows),

@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers for driving the dialogs' real widgets in tests.
-#include "../../../model/tests/recordingnotifier.h"
+#include "recordingnotifier.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../../../model/tests/recordingnotifier.h"
+#include "recordingnotifier.h"
 
 #include "cmodchnl.h"
 

@@ -8,8 +8,6 @@
 #include <csignal>
 #include <memory>
 
-namespace hostrun {
-
 // Turns SIGINT and SIGTERM into a Qt signal (through a pipe the signal handler
 // writes to), so that a program stopped from outside leaves through its event
 // loop and its windows remove their files. One instance at a time.
@@ -37,5 +35,3 @@ private:
     struct sigaction m_previousTerminate
     {};
 };
-
-} // namespace hostrun

@@ -6,8 +6,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace hostrun {
-
 namespace {
 
 // The one thing a signal handler can reach: where to write.
@@ -61,5 +59,3 @@ void TerminationSignals::readPipe()
     while (::read(m_readEnd.get(), &byte, 1) == 1)
         Q_EMIT received(int(byte));
 }
-
-} // namespace hostrun
