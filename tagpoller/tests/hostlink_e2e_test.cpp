@@ -94,8 +94,9 @@ TEST_F(HostLinkEndToEnd, deliversValuesTakesWritesAndStopsOnRequest)
     bool severalChangesInOneBatch = false;
     qint64 previousRamp = -1;
     for (size_t i = 0; i < deliveries.size(); ++i) {
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GE(deliveries[i].receivedMs - deliveries[i - 1].receivedMs, 200) << i;
+        }
         int rampEntries = 0;
         for (const auto &entry : deliveries[i].values.entries) {
             if (entry->requestId != 7)
