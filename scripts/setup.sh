@@ -9,7 +9,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libmodbus-dev
@@ -34,6 +34,8 @@ fi
 
 [ "${1:-}" = "--deps" ] && exit 0
 
+source "$here/scripts/compilercache.sh"
 build_type=${BUILD_TYPE:-RelWithDebInfo}
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" ${CMAKE_ARGS:-}
+cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" \
+    "${compiler_cache[@]}" ${CMAKE_ARGS:-}
 cmake --build "$here/build"
