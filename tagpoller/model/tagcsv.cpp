@@ -153,8 +153,10 @@ private:
     int m_number = 0;
 };
 
-// Splits a row at unescaped commas: a backslash is dropped and makes a comma
-// after it literal; blanks are trimmed from both ends of every field.
+// Splits a row at unescaped commas: a backslash before a comma makes the comma
+// literal and is dropped; any other backslash is text ("C:\\plc\\a" is a path,
+// and export writes it as it is); blanks are trimmed from both ends of every
+// field.
 QStringList splitRow(QStringView line)
 {
     QStringList fields;
@@ -165,6 +167,8 @@ QStringList splitRow(QStringView line)
             if (i + 1 < line.size() && line.at(i + 1) == u',') {
                 field += u',';
                 ++i;
+            } else {
+                field += c;
             }
         } else if (c == u',') {
             fields << field;

@@ -90,6 +90,9 @@ TEST_F(TagCsvTest, ExportThenImportRecreatesTheTags)
     tags.append(tag("Temp", "300002", DataTypeCode::Short, 0, QStringLiteral("Température")));
     tags.append(tag("Alarm", "400010.3", DataTypeCode::Boolean, 1));
     tags.append(tag("Coil", "000005", DataTypeCode::Boolean, 1, QStringLiteral(" lead")));
+    // Paths in descriptions, and a backslash right before a comma.
+    tags.append(tag("Path", "400020", DataTypeCode::Word, 1, QStringLiteral("C:\\plc\\a")));
+    tags.append(tag("Edge", "400021", DataTypeCode::Word, 1, QStringLiteral("a\\,b\\")));
     for (Encoding encoding : {Encoding::Unicode, Encoding::Ansi}) {
         const QString path = pathOf(QStringLiteral("roundtrip.csv"));
         ASSERT_TRUE(TagCsv::ExportTagsPlain(tags, path, encoding, notifier));
