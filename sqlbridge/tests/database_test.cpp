@@ -477,3 +477,40 @@ TEST_F(DatabaseTest, ServerKilledAndRestartedUnderLoadLosesNoAcceptedRow)
                 "drop, %d passes\n",
                 accepted.size(), refusedPayloads, twice, inFlight, passes);
 }
+
+// A statement in flight when the server dies: its batch is kept and written
+// once the server is back, and the bridge says the rows may appear twice.
+TEST_F(DatabaseTest, AStatementCutOffByTheServerDyingIsSentAgain)
+{
+    // Another session holds the table, so the bridge's INSERT waits in the
+    // server until the server is killed.
+    MariaDbConnection holder;
+    SqlPayload::ConnectionSettings holderSettings = settings;
+    ASSERT_TRUE(holder.open(holderSettings, {}).ok);
+    ASSERT_TRUE(holder.execute("LOCK TABLES tagvalues WRITE").ok);
+
+    auto bridge = makeBridge(std::chrono::milliseconds(0));
+    sendSettings(*bridge);
+    ASSERT_EQ(bridge->handleCopyData(SqlPayload::TagValuesCode,
+                                     SqlPayload::encodeTagValues(numericTags(60))),
+              1);
+    bridge->onTimerTick();
+    ASSERT_TRUE(waitUntil([&] {
+        const auto waiting = server->query("SELECT COUNT(*) FROM information_schema.processlist "
+                                           "WHERE info LIKE 'INSERT INTO%'");
+        return waiting && waiting->value(0).value(0) == QStringLiteral("1");
+    }));
+    server->kill();
+    ASSERT_TRUE(waitUntil([&] { return !bridge->isPassRunning(); }));
+    EXPECT_EQ(bridge->bufferedTagValues(), 60u);
+    EXPECT_EQ(bridge->tagValuesSent(), 0);
+    EXPECT_EQ(
+        log.lines().filter(QStringLiteral("Connection lost while sending 50 tag values")).size(), 1)
+        << log.lines().join(QLatin1Char('\n')).toStdString();
+
+    ASSERT_TRUE(server->restart()) << server->errorString().toStdString();
+    runPass(*bridge);
+    EXPECT_EQ(bridge->tagValuesSent(), 60);
+    EXPECT_EQ(rows("SELECT COUNT(*), COUNT(DISTINCT tagname) FROM tagvalues"),
+              (QList<QStringList>{{QStringLiteral("60"), QStringLiteral("60")}}));
+}
