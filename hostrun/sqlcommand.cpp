@@ -504,7 +504,7 @@ private:
 int runSqlCommand(const QStringList &arguments)
 {
     if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
-        std::fputs(qPrintable(sqlUsageText()), stdout);
+        std::fputs(qPrintable(QStringLiteral("Usage:\n") + sqlUsageText()), stdout);
         return 0;
     }
     const std::optional<SqlOptions> options = parse(arguments);

@@ -8,6 +8,7 @@
 #include "testenvironment.h"
 #include "writerpass.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -513,4 +514,41 @@ TEST_F(DatabaseTest, AStatementCutOffByTheServerDyingIsSentAgain)
     EXPECT_EQ(bridge->tagValuesSent(), 60);
     EXPECT_EQ(rows("SELECT COUNT(*), COUNT(DISTINCT tagname) FROM tagvalues"),
               (QList<QStringList>{{QStringLiteral("60"), QStringLiteral("60")}}));
+}
+
+// The program ends while a pass waits on the server: the end waits for the
+// pass (bounded by the read timeout) and keeps what it held.
+TEST_F(DatabaseTest, TheEndWaitsForARunningPassAndKeepsWhatItHolds)
+{
+    MariaDbConnection holder;
+    ASSERT_TRUE(holder.open(settings, {}).ok);
+    ASSERT_TRUE(holder.execute("LOCK TABLES tagvalues WRITE").ok);
+
+    SqlBridge::Options options;
+    options.timerInterval = std::chrono::milliseconds(0);
+    options.timeouts = {std::chrono::seconds(5), std::chrono::seconds(2), std::chrono::seconds(2)};
+    SqlBridge bridge(log, options);
+    sendSettings(bridge);
+    ASSERT_EQ(bridge.handleCopyData(SqlPayload::TagValuesCode,
+                                    SqlPayload::encodeTagValues(numericTags(60))),
+              1);
+    bridge.onTimerTick();
+    ASSERT_TRUE(waitUntil([&] {
+        const auto waiting = server->query("SELECT COUNT(*) FROM information_schema.processlist "
+                                           "WHERE info LIKE 'INSERT INTO%'");
+        return waiting && waiting->value(0).value(0) == QStringLiteral("1");
+    }));
+    QElapsedTimer clock;
+    clock.start();
+    bridge.shutdown();
+    EXPECT_LT(clock.elapsed(), 25000);
+    EXPECT_FALSE(bridge.isPassRunning());
+    // The cut-off batch and the ten that waited, all in the unsent file.
+    EXPECT_EQ(unsentText(bridge).count("INSERT INTO"), 60);
+    EXPECT_EQ(log.lines().filter(QStringLiteral("written to the unsent file")).size(), 1)
+        << log.lines().join(QLatin1Char('\n')).toStdString();
+    // Taken in nothing more once ended.
+    EXPECT_EQ(bridge.handleCopyData(SqlPayload::TagValuesCode,
+                                    SqlPayload::encodeTagValues(numericTags(1))),
+              0);
 }

@@ -130,6 +130,7 @@ bool MariaDbServer::start()
             QStringLiteral("--skip-name-resolve"),
             QStringLiteral("--skip-log-bin"),
             QStringLiteral("--performance-schema=OFF"),
+            QStringLiteral("--open-files-limit=1024"),
             QStringLiteral("--innodb-buffer-pool-size=32M"),
             QStringLiteral("--innodb-log-file-size=4M")};
         if (geteuid() == 0)
