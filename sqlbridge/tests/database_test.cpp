@@ -406,7 +406,9 @@ TEST_F(DatabaseTest, CloseWhenDrainedWaitsForTheLastRowsInTheTable)
 // connection dropped; the bridge says so for each such batch.
 TEST_F(DatabaseTest, ServerKilledAndRestartedUnderLoadLosesNoAcceptedRow)
 {
-    auto bridge = makeBridge(std::chrono::milliseconds(2000));
+    // Passes 3 s apart: five failed ones take 12 s, time enough for a
+    // restart even on a loaded machine.
+    auto bridge = makeBridge(std::chrono::milliseconds(3000));
     sendSettings(*bridge);
     std::map<QString, int> accepted; // tag name: 1 taken
     int sequence = 0;
