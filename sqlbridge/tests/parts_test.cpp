@@ -10,9 +10,11 @@
 #include "unsentfile.h"
 
 #include <QFile>
+#include <QLocale>
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
 
@@ -233,4 +235,17 @@ TEST(UnsentFileTest, AppendsUpToItsLimit)
     EXPECT_TRUE(text.contains(QByteArray(100, 'b')));
     EXPECT_FALSE(text.contains(QByteArray(100, 'c')));
     EXPECT_EQ(read.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0);
+}
+
+TEST(StatementBuilderTest, NumbersIgnoreTheLocale)
+{
+    // A decimal comma would split one value into two columns.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const char *previous = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = previous ? previous : "C";
+    std::setlocale(LC_ALL, "de_DE.UTF-8"); // when the machine has it
+    EXPECT_EQ(StatementBuilder::tagNumber(1234.5), "1234.50");
+    EXPECT_EQ(StatementBuilder::alarmNumber(3.14159), "3.142");
+    std::setlocale(LC_ALL, saved.c_str());
+    QLocale::setDefault(QLocale::c());
 }
