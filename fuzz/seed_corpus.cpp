@@ -6,6 +6,7 @@
 #include "projectenvelope.h"
 #include "projectfile.h"
 #include "savedmessages.h"
+#include "sqlpayload.h"
 #include "tagcsv.h"
 
 #include <QDir>
@@ -114,6 +115,31 @@ int main(int argc, char **argv)
     }
     ok = ok && writeSeed(host, QStringLiteral("values"),
                          QByteArray(1, '\1') + HostPayload::encodeTagValues(values));
+
+    const QString sql = root.filePath(QStringLiteral("sqlpayload"));
+    auto number = std::make_shared<CSqlTag>();
+    number->groupName = QStringLiteral("Line1");
+    number->tagName = QStringLiteral("Temp");
+    number->numericValue = 21.5;
+    number->time = std::chrono::sys_seconds(std::chrono::seconds(1491400987));
+    auto text = std::make_shared<CSqlTag>(*number);
+    text->valueKind = CSqlTag::TextValueKind;
+    text->textValue = QStringLiteral("C:\\data 'ü'");
+    ok = ok && writeSeed(sql, QStringLiteral("tags"),
+                         QByteArray(1, '\0') + SqlPayload::encodeTagValues({number, text}));
+    auto alarm = std::make_shared<CSqlAlarm>();
+    alarm->tagName = QStringLiteral("Temp");
+    alarm->user = QStringLiteral("O'Brien");
+    ok = ok && writeSeed(sql, QStringLiteral("alarms"),
+                         QByteArray(1, '\1') + SqlPayload::encodeAlarms({alarm, alarm}));
+    ok = ok &&
+         writeSeed(sql, QStringLiteral("settings"),
+                   QByteArray(1, '\2') + SqlPayload::encodeSettings(
+                                             {QStringLiteral("db:3306"), QStringLiteral("plant"),
+                                              QStringLiteral("tagvalues"), QStringLiteral("alarms"),
+                                              QStringLiteral("u"), QString()}));
+    ok = ok && writeSeed(sql, QStringLiteral("version"),
+                         QByteArray(1, '\3') + SqlPayload::encodeVersion({1, 0}));
 
     if (!ok) {
         std::fprintf(stderr, "cannot write the seed corpora in %s\n", argv[1]);

@@ -327,6 +327,8 @@ QString usageText()
         "      launched it (always with --stop) and waits for it to close. Fails when\n"
         "      the driver has not taken the items within --timeout (default 30), finds\n"
         "      none of them or closes by itself, and when a write fails.\n"
+        "  hostrun sql ...\n"
+        "      A session with the SQL bridge; see hostrun sql --help.\n"
         "Numbers are decimal or 0x-hexadecimal. Exit status: 0 done, 1 failed, 2 bad usage.\n");
 }
 

@@ -2,6 +2,7 @@
 #include "commandline.h"
 #include "driversession.h"
 #include "messagecommands.h"
+#include "sqlcommand.h"
 
 #include <QCoreApplication>
 
@@ -10,6 +11,9 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (const QStringList arguments = QCoreApplication::arguments();
+        arguments.value(1) == QLatin1StringView("sql"))
+        return hostrun::runSqlCommand(arguments.mid(2));
     const hostrun::ParsedCommandLine parsed =
         hostrun::parseCommandLine(QCoreApplication::arguments());
     if (parsed.helpRequested) {
