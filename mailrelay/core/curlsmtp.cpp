@@ -48,6 +48,44 @@ bool readFile(const QString &path, QByteArray &content)
     return file.error() == QFileDevice::NoError;
 }
 
+// The media type of an embedded file, from its content and name. A system
+// without the shared MIME database still names the common picture and
+// document types rightly from their first bytes or their extension.
+QByteArray mediaTypeOf(const QString &path)
+{
+    static const QMimeDatabase database;
+    const QString found = database.mimeTypeForFile(path).name();
+    if (!found.isEmpty() && found != QLatin1StringView("application/octet-stream") &&
+        found != QLatin1StringView("text/plain"))
+        return found.toLatin1();
+    QFile file(path);
+    QByteArray head;
+    if (file.open(QIODevice::ReadOnly))
+        head = file.read(8);
+    static const struct
+    {
+        QByteArray magic;
+        const char *extension;
+        const char *type;
+    } known[] = {
+        {QByteArray("\x89PNG\r\n\x1a\n", 8), "png", "image/png"},
+        {QByteArray("\xff\xd8\xff", 3), "jpg", "image/jpeg"},
+        {QByteArray("GIF8"), "gif", "image/gif"},
+        {QByteArray("%PDF-"), "pdf", "application/pdf"},
+        {QByteArray("BM"), "bmp", "image/bmp"},
+    };
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    for (const auto &k : known)
+        if (head.startsWith(k.magic) || suffix == QLatin1StringView(k.extension))
+            return k.type;
+    if (suffix == QLatin1StringView("jpeg"))
+        return "image/jpeg";
+    if (suffix == QLatin1StringView("txt") || suffix == QLatin1StringView("csv") ||
+        suffix == QLatin1StringView("log"))
+        return "text/plain";
+    return found.isEmpty() ? "application/octet-stream" : found.toLatin1();
+}
+
 } // namespace
 
 // What one perform needs to keep alive until it has finished.
@@ -199,10 +237,9 @@ SmtpOutcome CurlSmtpTransport::send(const CMailDetails &email)
         curl_mime_subparts(holder, alternative);
         curl_mime_type(holder, "multipart/alternative");
 
-        static const QMimeDatabase mimeTypes;
         for (const QString &path : embedded) {
             const QString name = QFileInfo(path).fileName();
-            const QByteArray mediaType = mimeTypes.mimeTypeForFile(path).name().toLatin1();
+            const QByteArray mediaType = mediaTypeOf(path);
             const QByteArray encodedPath = QFile::encodeName(path);
             const QByteArray fileName = MailHeaders::withoutLineBreaks(name).toUtf8();
             curl_mimepart *part = curl_mime_addpart(transfer.mime);

@@ -33,7 +33,7 @@ def describe(raw):
         }
         payload = part.get_payload(decode=True) or b""
         if part.get_content_maintype() == "text":
-            entry["text"] = payload.decode(part.get_content_charset() or "utf-8")
+            entry["text"] = payload.decode(part.get_content_charset() or "utf-8", "replace")
         else:
             entry["bytes"] = payload.hex()
         parts.append(entry)
