@@ -17,9 +17,10 @@ namespace {
 constexpr long ConnectTimeoutSeconds = 20;
 constexpr long TransferTimeoutSeconds = 120;
 
-// The last reply the server sent in this transfer, read from libcurl's trace
-// of incoming protocol lines. Outgoing lines (which carry the credentials)
-// are never looked at.
+// The first refusal (4xx or 5xx) the server sent in this transfer, read from
+// libcurl's trace of incoming protocol lines: later lines (the reply to the
+// QUIT after a failure) must not hide it. Outgoing lines, which carry the
+// credentials, are never looked at.
 int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *user)
 {
     if (type != CURLINFO_HEADER_IN || size < 3)
@@ -30,7 +31,9 @@ int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *use
             return 0;
         code = code * 10 + (data[i] - '0');
     }
-    *static_cast<int *>(user) = code;
+    int &refusal = *static_cast<int *>(user);
+    if (code >= 400 && refusal == 0)
+        refusal = code;
     return 0;
 }
 
@@ -94,7 +97,7 @@ struct CurlSmtpTransport::Transfer
     curl_slist *recipients = nullptr;
     curl_slist *headers = nullptr;
     curl_mime *mime = nullptr;
-    int lastReply = 0;
+    int refusal = 0;        // the first 4xx/5xx reply
     QList<QByteArray> keep; // strings libcurl reads during the transfer
 
     ~Transfer()
@@ -129,7 +132,7 @@ void CurlSmtpTransport::applyCommonOptions(Transfer &transfer)
     curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, &m_cancel);
     curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(m_curl, CURLOPT_DEBUGFUNCTION, debugCallback);
-    curl_easy_setopt(m_curl, CURLOPT_DEBUGDATA, &transfer.lastReply);
+    curl_easy_setopt(m_curl, CURLOPT_DEBUGDATA, &transfer.refusal);
 }
 
 SmtpOutcome CurlSmtpTransport::perform(Transfer &transfer)
@@ -137,10 +140,10 @@ SmtpOutcome CurlSmtpTransport::perform(Transfer &transfer)
     const CURLcode result = curl_easy_perform(m_curl);
     if (result == CURLE_OK)
         return {SmtpOutcome::Kind::Done, 0};
-    if (transfer.lastReply >= 400) {
-        qCInfo(mailSmtpLog) << "server refused with" << transfer.lastReply << "-"
+    if (transfer.refusal != 0) {
+        qCInfo(mailSmtpLog) << "server refused with" << transfer.refusal << "-"
                             << curl_easy_strerror(result);
-        return {SmtpOutcome::Kind::Refused, transfer.lastReply};
+        return {SmtpOutcome::Kind::Refused, transfer.refusal};
     }
     qCInfo(mailSmtpLog) << "transport failed:" << curl_easy_strerror(result);
     return {SmtpOutcome::Kind::Transport, int(result)};

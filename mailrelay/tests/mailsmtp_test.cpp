@@ -30,8 +30,8 @@ QByteArray capturedLog;
 void captureMessage(QtMsgType, const QMessageLogContext &context, const QString &text)
 {
     std::lock_guard lock(logMutex);
-    capturedLog += QByteArray(context.category ? context.category : "") + ": " + text.toUtf8() +
-                   '\n';
+    capturedLog +=
+        QByteArray(context.category ? context.category : "") + ": " + text.toUtf8() + '\n';
 }
 
 struct Peers
@@ -115,19 +115,22 @@ TEST_F(MailSmtp, PlainAndHtmlEmailsArriveIntactAndThePasswordIsNeverWritten)
     ASSERT_EQ(relay.intake().acceptAccount(account(QStringLiteral("gmail"))), 1);
     ASSERT_EQ(relay.intake().acceptAccount(account(QStringLiteral("YAHOO"))), 1);
 
-    CMailDetails plain = email(QStringLiteral("GMail"), QStringLiteral("Überdruck – Kessel 1 ✓"),
-                               QStringLiteral("Jürgen Müller <jm@plant.example>, ops@plant.example"));
+    CMailDetails plain =
+        email(QStringLiteral("GMail"), QStringLiteral("Überdruck – Kessel 1 ✓"),
+              QStringLiteral("Jürgen Müller <jm@plant.example>, ops@plant.example"));
     plain.cc = QStringLiteral(" shift@plant.example ");
     plain.bcc = QStringLiteral("audit@plant.example");
     ASSERT_EQ(relay.intake().acceptEmail(plain), 1);
 
     QTemporaryDir files;
-    const QByteArray png = QByteArray::fromBase64(
-        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==");
+    const QByteArray png =
+        QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+"
+                               "M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==");
     const QString image = writeFile(files.filePath(QStringLiteral("trend.png")), png);
     const QString notes = writeFile(files.filePath(QStringLiteral("notes.txt")), "Schicht A\n");
-    const QString body = writeFile(files.filePath(QStringLiteral("alarm.html")),
-                                   "<html><body><p>Druck zu hoch</p><img src=\"cid:trend.png\"></body></html>");
+    const QString body =
+        writeFile(files.filePath(QStringLiteral("alarm.html")),
+                  "<html><body><p>Druck zu hoch</p><img src=\"cid:trend.png\"></body></html>");
     CMailDetails html = email(QStringLiteral("Yahoo"), QStringLiteral("Trend report"),
                               QStringLiteral("ops@plant.example"));
     html.html = 1;
@@ -144,7 +147,9 @@ TEST_F(MailSmtp, PlainAndHtmlEmailsArriveIntactAndThePasswordIsNeverWritten)
     const QByteArray configText = configFile.readAll();
     EXPECT_TRUE(configText.contains("verifyChain = yes"));
     EXPECT_TRUE(configText.contains("checkIP = 127.0.0.1"));
-    EXPECT_EQ(QFileInfo(QFileInfo(config).path()).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+    EXPECT_EQ(QFileInfo(QFileInfo(config).path()).permissions() &
+                  (QFile::ReadGroup | QFile::ReadOther),
+              0);
     ASSERT_TRUE(waitFor([&] { return !QFile::exists(body) && !QFile::exists(image); }));
     EXPECT_FALSE(QFile::exists(notes));
 
@@ -159,7 +164,8 @@ TEST_F(MailSmtp, PlainAndHtmlEmailsArriveIntactAndThePasswordIsNeverWritten)
     EXPECT_EQ(plainMail[QStringLiteral("cc")].toString(), QStringLiteral("shift@plant.example"));
     EXPECT_FALSE(plainMail[QStringLiteral("hasBcc")].toBool());
     EXPECT_EQ(plainMail[QStringLiteral("rcptTos")].toArray().size(), 4);
-    EXPECT_TRUE(plainMail[QStringLiteral("rcptTos")].toArray().contains(QStringLiteral("audit@plant.example")));
+    EXPECT_TRUE(plainMail[QStringLiteral("rcptTos")].toArray().contains(
+        QStringLiteral("audit@plant.example")));
     EXPECT_EQ(plainMail[QStringLiteral("mailFrom")].toString(), User);
     EXPECT_EQ(plainMail[QStringLiteral("defects")].toInt(), 0);
     const QJsonArray plainParts = plainMail[QStringLiteral("parts")].toArray();
@@ -182,15 +188,18 @@ TEST_F(MailSmtp, PlainAndHtmlEmailsArriveIntactAndThePasswordIsNeverWritten)
             imagePart = p;
         if (p[QStringLiteral("type")] == QStringLiteral("text/html"))
             htmlPart = p;
-        if (p[QStringLiteral("type")] == QStringLiteral("text/plain") && p[QStringLiteral("filename")].isNull())
+        if (p[QStringLiteral("type")] == QStringLiteral("text/plain") &&
+            p[QStringLiteral("filename")].isNull())
             altPart = p;
         if (p[QStringLiteral("filename")] == QStringLiteral("notes.txt"))
             notesPart = p;
     }
-    EXPECT_TRUE(types.contains(QStringLiteral("multipart/alternative"))) << types.join(u',').toStdString();
+    EXPECT_TRUE(types.contains(QStringLiteral("multipart/alternative")))
+        << types.join(u',').toStdString();
     EXPECT_EQ(altPart[QStringLiteral("text")].toString(),
               QStringLiteral("Your email client does not support HTML email messages."));
-    EXPECT_TRUE(htmlPart[QStringLiteral("text")].toString().contains(QStringLiteral("Druck zu hoch")));
+    EXPECT_TRUE(
+        htmlPart[QStringLiteral("text")].toString().contains(QStringLiteral("Druck zu hoch")));
     EXPECT_EQ(imagePart[QStringLiteral("filename")].toString(), QStringLiteral("trend.png"));
     EXPECT_EQ(imagePart[QStringLiteral("disposition")].toString(), QStringLiteral("inline"));
     EXPECT_EQ(imagePart[QStringLiteral("bytes")].toString(), QString::fromLatin1(png.toHex()));
@@ -241,11 +250,15 @@ TEST_F(MailSmtp, AnEmailTheServerRefusesThreeTimesIsDiscardedAndTheRestGoOut)
     relay.intake().acceptEmail(email(QStringLiteral("GMail"), QStringLiteral("fine"),
                                      QStringLiteral("ops@plant.example")));
     relay.start(std::chrono::milliseconds(100));
-    ASSERT_TRUE(waitFor([&] { return relay.queues().length(MailProvider::Gmail) == 0 && !relay.senderRunning(); }));
+    ASSERT_TRUE(waitFor([&] {
+        return relay.queues().length(MailProvider::Gmail) == 0 && !relay.senderRunning();
+    })) << relay.events().texts().join(u'\n').toStdString();
     const QStringList texts = relay.events().texts();
-    EXPECT_EQ(texts.count(QStringLiteral("Error in SendEmail code = 451, will retry sending it later.")), 3);
-    EXPECT_TRUE(texts.contains(QStringLiteral(
-        "Failed to send email (To : <fail451@plant.example>, Subject : refused), email discarded.")));
+    EXPECT_EQ(
+        texts.count(QStringLiteral("Error in SendEmail code = 451, will retry sending it later.")),
+        3);
+    EXPECT_TRUE(texts.contains(QStringLiteral("Failed to send email (To : <fail451@plant.example>, "
+                                              "Subject : refused), email discarded.")));
     EXPECT_TRUE(waitFor([&] { return peers.sink.receivedCount() == 1; }));
 }
 
@@ -258,19 +271,19 @@ TEST_F(MailSmtp, TheServerTunnelKilledMidBacklogAndRestartedLosesNothing)
     relay.intake().acceptAccount(account(QStringLiteral("Yahoo")));
     constexpr int Count = 40;
     for (int i = 0; i < Count; ++i)
-        ASSERT_EQ(relay.intake().acceptEmail(email(i % 2 ? QStringLiteral("GMail") : QStringLiteral("Yahoo"),
-                                                   QStringLiteral("backlog %1").arg(i),
-                                                   QStringLiteral("ops@plant.example"))),
+        ASSERT_EQ(relay.intake().acceptEmail(email(
+                      i % 2 ? QStringLiteral("GMail") : QStringLiteral("Yahoo"),
+                      QStringLiteral("backlog %1").arg(i), QStringLiteral("ops@plant.example"))),
                   1);
     relay.start(std::chrono::milliseconds(100));
     ASSERT_TRUE(waitFor([&] { return peers.sink.receivedCount() >= 3; }));
     peers.tunnel->kill();
-    ASSERT_TRUE(waitFor([&] {
-        return relay.events().texts().contains(QStringLiteral("SMTP Connect failed."));
-    }));
+    ASSERT_TRUE(waitFor(
+        [&] { return relay.events().texts().contains(QStringLiteral("SMTP Connect failed.")); }));
     ASSERT_TRUE(peers.tunnel->start());
-    ASSERT_TRUE(waitFor([&] { return peers.sink.receivedCount() == Count; }, std::chrono::seconds(120)))
-        << peers.sink.receivedCount();
+    ASSERT_TRUE(
+        waitFor([&] { return peers.sink.receivedCount() == Count; }, std::chrono::seconds(120)))
+        << peers.sink.receivedCount() << relay.events().texts().join(u'\n').toStdString();
     QSet<QString> subjects;
     for (const QJsonObject &m : peers.sink.received())
         subjects.insert(m[QStringLiteral("subject")].toString());
@@ -284,15 +297,19 @@ TEST_F(MailSmtp, AStunnelThatDiesIsStartedAgain)
     ASSERT_TRUE(peers.ok());
     MailRelay relay(peers.settings());
     relay.intake().acceptAccount(account(QStringLiteral("Yahoo")));
-    relay.intake().acceptEmail(email(QStringLiteral("Yahoo"), QStringLiteral("one"), QStringLiteral("a@b.c")));
+    relay.intake().acceptEmail(
+        email(QStringLiteral("Yahoo"), QStringLiteral("one"), QStringLiteral("a@b.c")));
     relay.start(std::chrono::milliseconds(100));
     ASSERT_TRUE(waitFor([&] { return peers.sink.receivedCount() == 1; }));
     const qint64 first = relay.stunnel()->processId();
     ASSERT_GT(first, 0);
     ::kill(pid_t(first), SIGKILL);
     ASSERT_TRUE(waitFor([&] { return !relay.stunnel()->isRunning(); }));
-    relay.intake().acceptEmail(email(QStringLiteral("Yahoo"), QStringLiteral("two"), QStringLiteral("a@b.c")));
+    relay.intake().acceptEmail(
+        email(QStringLiteral("Yahoo"), QStringLiteral("two"), QStringLiteral("a@b.c")));
     ASSERT_TRUE(waitFor([&] { return peers.sink.receivedCount() == 2; }));
-    EXPECT_EQ(relay.events().texts().count(QStringLiteral("The SSL proxy has stopped; setting it up again.")), 1);
+    EXPECT_EQ(relay.events().texts().count(
+                  QStringLiteral("The SSL proxy has stopped; setting it up again.")),
+              1);
     EXPECT_NE(relay.stunnel()->processId(), first);
 }
