@@ -1,4 +1,5 @@
 #include "commandline.h"
+#include "mailcommand.h"
 
 #include <QRegularExpression>
 
@@ -326,8 +327,10 @@ QString usageText()
         "      --stdin-writes, or on SIGINT or SIGTERM; then stops the driver if it\n"
         "      launched it (always with --stop) and waits for it to close. Fails when\n"
         "      the driver has not taken the items within --timeout (default 30), finds\n"
-        "      none of them or closes by itself, and when a write fails.\n"
-        "Numbers are decimal or 0x-hexadecimal. Exit status: 0 done, 1 failed, 2 bad usage.\n");
+        "      none of them or closes by itself, and when a write fails.\n") +
+           mailUsageText() +
+           QStringLiteral("Numbers are decimal or 0x-hexadecimal. Exit status: 0 done, 1 "
+                          "failed, 2 bad usage.\n");
 }
 
 } // namespace hostrun

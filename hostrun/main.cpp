@@ -1,6 +1,7 @@
 // hostrun: the host side of the programs' window messages, from the command line.
 #include "commandline.h"
 #include "driversession.h"
+#include "mailcommand.h"
 #include "messagecommands.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,8 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "mail") == 0)
+        return hostrun::runMailCommand(QCoreApplication::arguments().mid(2));
     const hostrun::ParsedCommandLine parsed =
         hostrun::parseCommandLine(QCoreApplication::arguments());
     if (parsed.helpRequested) {
