@@ -11,6 +11,7 @@ import json
 import logging
 import os
 import sys
+import time
 import warnings
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
@@ -69,6 +70,7 @@ class Handler:
         base = os.path.join(out_dir, "%04d" % counter)
         raw = envelope.original_content
         info = describe(raw)
+        info["receivedAt"] = time.time() * 1000.0
         info["mailFrom"] = envelope.mail_from
         info["rcptTos"] = envelope.rcpt_tos
         with open(base + ".eml.tmp", "wb") as f:
