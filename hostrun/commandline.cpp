@@ -1,5 +1,4 @@
 #include "commandline.h"
-#include "mailcommand.h"
 
 #include <QRegularExpression>
 
@@ -327,10 +326,10 @@ QString usageText()
         "      --stdin-writes, or on SIGINT or SIGTERM; then stops the driver if it\n"
         "      launched it (always with --stop) and waits for it to close. Fails when\n"
         "      the driver has not taken the items within --timeout (default 30), finds\n"
-        "      none of them or closes by itself, and when a write fails.\n") +
-           mailUsageText() +
-           QStringLiteral("Numbers are decimal or 0x-hexadecimal. Exit status: 0 done, 1 "
-                          "failed, 2 bad usage.\n");
+        "      none of them or closes by itself, and when a write fails.\n"
+        "  hostrun mail account|send|close ...\n"
+        "      Hands the email relay accounts and emails; \"hostrun mail --help\" tells how.\n"
+        "Numbers are decimal or 0x-hexadecimal. Exit status: 0 done, 1 failed, 2 bad usage.\n");
 }
 
 } // namespace hostrun

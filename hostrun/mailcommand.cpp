@@ -127,6 +127,10 @@ int runMailCommand(const QStringList &arguments)
     // QCommandLineParser skips the first argument as the program name.
     const QStringList withName = QStringList{QStringLiteral("hostrun mail")} + arguments;
     const QString verb = arguments.value(0);
+    if (verb == QLatin1StringView("--help") || verb == QLatin1StringView("-h")) {
+        std::fputs(qPrintable(QStringLiteral("Usage:\n") + mailUsageText()), stdout);
+        return 0;
+    }
     if (verb == QLatin1StringView("account"))
         return account(withName);
     if (verb == QLatin1StringView("send"))
