@@ -561,3 +561,34 @@ TEST(MailSettings, DefaultsAndStoredValues)
     EXPECT_EQ(s.smtpHostGmail, QStringLiteral("127.0.0.1"));
     EXPECT_EQ(s.caFile, QStringLiteral("/srv/ca.pem"));
 }
+
+TEST(MailRelayTimer, ClosingWhileTheSenderWorksStopsAndAwaitsIt)
+{
+    MailSettings settings;
+    settings.proxyFolder = QStringLiteral("/opt/stunnel");
+    auto library = std::make_unique<FakeLibrary>();
+    std::atomic<int> sends{0};
+    library->yahoo.onSend = [&](const CMailDetails &) {
+        ++sends;
+        QThread::msleep(100);
+        return SmtpOutcome{};
+    };
+    auto relay =
+        std::make_unique<MailRelay>(settings, std::move(library), std::make_unique<FakeProxy>());
+    relay->intake().acceptAccount(makeAccount(QStringLiteral("Yahoo")));
+    for (int i = 0; i < 20; ++i)
+        relay->intake().acceptEmail(makeEmail(QStringLiteral("Yahoo"), QString::number(i)));
+    for (int i = 0; i < 3; ++i)
+        relay->onTick();
+    while (sends.load() == 0)
+        QThread::msleep(5);
+    relay->shutDown(); // returns once the sender has stopped between emails
+    EXPECT_FALSE(relay->senderRunning());
+    const int sent = sends.load();
+    EXPECT_LT(sent, 15);
+    EXPECT_EQ(
+        relay->events().texts().last(),
+        QStringLiteral("Closing with %1 email(s) still queued; they are not sent.").arg(20 - sent));
+    relay.reset();
+    EXPECT_EQ(sends.load(), sent);
+}
