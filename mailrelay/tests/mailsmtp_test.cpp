@@ -281,13 +281,20 @@ TEST_F(MailSmtp, TheServerTunnelKilledMidBacklogAndRestartedLosesNothing)
     ASSERT_TRUE(waitFor(
         [&] { return relay.events().texts().contains(QStringLiteral("SMTP Connect failed.")); }));
     ASSERT_TRUE(peers.tunnel->start());
-    ASSERT_TRUE(
-        waitFor([&] { return peers.sink.receivedCount() == Count; }, std::chrono::seconds(120)))
-        << peers.sink.receivedCount() << relay.events().texts().join(u'\n').toStdString();
+    // Every email arrives. One that was on the wire when the tunnel died may
+    // arrive twice: its acceptance never reached the relay, which sends it
+    // again rather than lose it.
     QSet<QString> subjects;
-    for (const QJsonObject &m : peers.sink.received())
-        subjects.insert(m[QStringLiteral("subject")].toString());
-    EXPECT_EQ(subjects.size(), Count);
+    const bool all = waitFor(
+        [&] {
+            subjects.clear();
+            for (const QJsonObject &m : peers.sink.received())
+                subjects.insert(m[QStringLiteral("subject")].toString());
+            return int(subjects.size()) == Count;
+        },
+        std::chrono::seconds(120));
+    ASSERT_TRUE(all) << subjects.size() << relay.events().texts().join(u'\n').toStdString();
+    EXPECT_LE(peers.sink.receivedCount(), Count + 2);
     EXPECT_TRUE(relay.events().texts().filter(QStringLiteral("email discarded")).isEmpty());
 }
 
