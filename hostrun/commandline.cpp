@@ -329,6 +329,8 @@ QString usageText()
         "      none of them or closes by itself, and when a write fails.\n"
         "  hostrun sql ...\n"
         "      A session with the SQL bridge; see hostrun sql --help.\n"
+        "  hostrun mail account|send|close ...\n"
+        "      Hands the email relay accounts and emails; \"hostrun mail --help\" tells how.\n"
         "Numbers are decimal or 0x-hexadecimal. Exit status: 0 done, 1 failed, 2 bad usage.\n");
 }
 

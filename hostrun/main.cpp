@@ -1,6 +1,7 @@
 // hostrun: the host side of the programs' window messages, from the command line.
 #include "commandline.h"
 #include "driversession.h"
+#include "mailcommand.h"
 #include "messagecommands.h"
 #include "sqlcommand.h"
 
@@ -11,9 +12,11 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (const QStringList arguments = QCoreApplication::arguments();
-        arguments.value(1) == QLatin1StringView("sql"))
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.value(1) == QLatin1StringView("sql"))
         return hostrun::runSqlCommand(arguments.mid(2));
+    if (arguments.value(1) == QLatin1StringView("mail"))
+        return hostrun::runMailCommand(arguments.mid(2));
     const hostrun::ParsedCommandLine parsed =
         hostrun::parseCommandLine(QCoreApplication::arguments());
     if (parsed.helpRequested) {

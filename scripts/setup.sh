@@ -14,7 +14,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libmodbus-dev
   libmariadb-dev mariadb-server mariadb-client
-  libcurl4-openssl-dev stunnel4 python3 python3-aiosmtpd openssl
+  libcurl4-openssl-dev stunnel4 python3 python3-aiosmtpd openssl ca-certificates
   clang-14 libclang-rt-14-dev clang-format
   policykit-1
 )
