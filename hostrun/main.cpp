@@ -2,6 +2,7 @@
 #include "commandline.h"
 #include "driversession.h"
 #include "messagecommands.h"
+#include "suiteversion.h"
 
 #include <QCoreApplication>
 
@@ -14,6 +15,10 @@ int main(int argc, char **argv)
         hostrun::parseCommandLine(QCoreApplication::arguments());
     if (parsed.helpRequested) {
         std::fputs(qPrintable(hostrun::usageText()), stdout);
+        return 0;
+    }
+    if (parsed.versionRequested) {
+        std::printf("hostrun %s\n", SuiteVersion);
         return 0;
     }
     if (!parsed.command) {
