@@ -69,7 +69,7 @@ fi
 
 depends=$(dpkg-deb -f "$package" Depends)
 echo "Depends: $depends"
-needed=(libqt6core6 libqt6widgets6 libmodbus5 pkexec)
+needed=(libqt6core6 libqt6widgets6 libqt6svg6 pkexec)
 [ -d "$source_dir/sqlbridge" ] && needed+=(libmariadb3)
 [ -d "$source_dir/mailrelay" ] && needed+=(libcurl4 stunnel4)
 for dependency in "${needed[@]}"; do
@@ -80,7 +80,7 @@ if paths=$(grep -rlF -e "$source_dir" -e "$build_dir" "$root/unpacked"); then
     fail "build paths inside: $paths"
 fi
 
-if ! lintian --fail-on error --no-tag-display-limit "$package"; then
+if ! lintian --fail-on error --tag-display-limit 0 "$package"; then
     fail "lintian reports errors"
 fi
 
