@@ -12,8 +12,9 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(mkdir -p "${1:-$here/build-package}" && cd "${1:-$here/build-package}" && pwd)
 "$here/scripts/setup.sh" --deps
 
-# dpkg-buildflags maps the folder it is called from; the build folder may lie
-# elsewhere, so it is mapped as well.
+# Optimisation comes from dpkg-buildflags (-O2, as Debian builds), not from
+# CMake's Release -O3. dpkg-buildflags maps the folder it is called from; the
+# build folder may lie elsewhere, so it is mapped as well.
 cd "$here"
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 prefix_map="-ffile-prefix-map=$here=. -ffile-prefix-map=$build=."
@@ -26,7 +27,7 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 cmake -S "$here" -B "$build" -G Ninja "${launcher[@]}" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG -DCMAKE_INSTALL_PREFIX=/usr \
     -DORVALA_TESTS=OFF -DORVALA_BENCH=OFF -DORVALA_SANITIZE=OFF -DORVALA_FUZZ=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 (cd "$build" && cpack -G DEB >/dev/null)
