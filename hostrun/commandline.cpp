@@ -218,6 +218,11 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         parsed.helpRequested = true;
         return parsed;
     }
+    if (words == QStringList{QStringLiteral("--version")} ||
+        words == QStringList{QStringLiteral("-v")}) {
+        parsed.versionRequested = true;
+        return parsed;
+    }
     const Syntax *syntax = findSyntax(words.first());
     if (!syntax) {
         parsed.errorString = QStringLiteral("unknown command \"%1\"").arg(words.first());
@@ -296,6 +301,7 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage:\n"
+        "  hostrun --help | --version\n"
         "  hostrun find TITLE\n"
         "      Prints the handle of the window titled TITLE.\n"
         "  hostrun send TITLE MSG [--code N] [--wparam N] [--payload FILE] [--timeout MS]\n"

@@ -45,6 +45,7 @@ struct ParsedCommandLine
 {
     std::optional<Command> command;
     bool helpRequested = false;
+    bool versionRequested = false;
     QString errorString; // when neither a command nor help
 };
 

@@ -4,6 +4,7 @@
 #include "mailcommand.h"
 #include "messagecommands.h"
 #include "sqlcommand.h"
+#include "suiteversion.h"
 
 #include <QCoreApplication>
 
@@ -21,6 +22,10 @@ int main(int argc, char **argv)
         hostrun::parseCommandLine(QCoreApplication::arguments());
     if (parsed.helpRequested) {
         std::fputs(qPrintable(hostrun::usageText()), stdout);
+        return 0;
+    }
+    if (parsed.versionRequested) {
+        std::printf("hostrun %s\n", SuiteVersion);
         return 0;
     }
     if (!parsed.command) {

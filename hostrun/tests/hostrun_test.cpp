@@ -1,6 +1,7 @@
 // hostrun's message commands, run as a user would run them.
 #include "desktop.h"
 #include "peerprocess.h"
+#include "suiteversion.h"
 #include "testenvironment.h"
 
 #include <QDir>
@@ -153,6 +154,13 @@ TEST_F(HostrunTest, HelpGoesToStandardOutput)
     const Finished run = hostrun({QStringLiteral("--help")});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.standardOutput.startsWith("Usage:"));
+}
+
+TEST_F(HostrunTest, VersionIsTheSuites)
+{
+    const Finished run = hostrun({QStringLiteral("--version")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.standardOutput, QByteArray("hostrun ") + SuiteVersion + '\n');
 }
 
 TEST_F(HostrunTest, RefusedFolderIsReported)

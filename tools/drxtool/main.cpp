@@ -1,6 +1,7 @@
 // drxtool: project files (*.drx) as JSON and back, for projects kept under
 // version control or generated from other data.
 #include "drxcommands.h"
+#include "suiteversion.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -13,6 +14,7 @@ enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };
 
 constexpr char Usage[] = "Usage: drxtool dump FILE.drx\n"
                          "       drxtool build FILE.json OUT.drx\n"
+                         "       drxtool --help | --version\n"
                          "\n"
                          "dump   prints the project file FILE.drx as JSON.\n"
                          "build  checks the JSON project FILE.json and writes it as the project\n"
@@ -53,6 +55,11 @@ int main(int argc, char *argv[])
     if (arguments == QStringList{QStringLiteral("--help")} ||
         arguments == QStringList{QStringLiteral("-h")}) {
         writeAll(stdout, Usage);
+        return Success;
+    }
+    if (arguments == QStringList{QStringLiteral("--version")} ||
+        arguments == QStringList{QStringLiteral("-v")}) {
+        writeAll(stdout, QByteArray("drxtool ") + SuiteVersion + '\n');
         return Success;
     }
     writeAll(stderr, Usage);

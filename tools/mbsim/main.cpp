@@ -1,6 +1,7 @@
 // mbsim: a Modbus TCP device simulator on 127.0.0.1 for trying out the driver.
 #include "commandline.h"
 #include "simulator.h"
+#include "suiteversion.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -32,6 +33,7 @@ int main(int argc, char *argv[])
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mbsim"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(SuiteVersion));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -39,6 +41,7 @@ int main(int argc, char *argv[])
                        "Runs until SIGINT or SIGTERM.\n\n") +
         QString::fromUtf8(mbsim::commandLineFormatHelp()));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("TCP port (0: any free port)."),
                                         QStringLiteral("port"), QStringLiteral("1502"));

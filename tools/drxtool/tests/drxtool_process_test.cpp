@@ -1,5 +1,6 @@
 // The drxtool program itself: exit codes, and what it prints where.
 #include "projectfile.h"
+#include "suiteversion.h"
 #include "testenvironment.h"
 #include "testprojects.h"
 
@@ -127,6 +128,13 @@ TEST_F(DrxtoolProgram, UsageErrorsExit2)
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: drxtool dump FILE.drx\n"));
     EXPECT_EQ(help.err, QByteArray());
+}
+
+TEST_F(DrxtoolProgram, VersionIsTheSuites)
+{
+    const Finished version = run({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QByteArray("drxtool ") + SuiteVersion + '\n');
 }
 
 } // namespace
