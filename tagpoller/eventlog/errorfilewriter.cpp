@@ -1,5 +1,7 @@
 #include "errorfilewriter.h"
 
+#include "objectnames.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -43,11 +45,18 @@ ErrorFileWriter::~ErrorFileWriter()
         FlushErrFile();
 }
 
+void ErrorFileWriter::setLimits(qint64 maximumFileBytes, int maximumPendingLines)
+{
+    m_maximumFileBytes = std::max<qint64>(maximumFileBytes, 0);
+    m_maximumPendingLines = std::max(maximumPendingLines, WriteOutThreshold);
+}
+
 void ErrorFileWriter::OpenErrFile(const QString &name, const QString &projectFolder)
 {
     if (!m_active || name.isEmpty())
         return;
-    m_path = projectFolder.isEmpty() ? name : QDir(projectFolder).filePath(name);
+    const QString fileName = ObjectNames::safeFileName(name);
+    m_path = projectFolder.isEmpty() ? fileName : QDir(projectFolder).filePath(fileName);
     // Created now, so that write-outs only ever append to an existing file. If
     // it cannot be created, lines collect and every write-out tries again.
     QFile(m_path).open(QIODevice::WriteOnly | QIODevice::Append);
@@ -76,10 +85,21 @@ void ErrorFileWriter::AddErrLine(const QString &text)
     }
 
     if (startsNow)
-        addLine(now, u": Error File Generation Started. ");
-    addLine(now, text);
+        addPendingLine(now, u": Error File Generation Started. ");
+    addPendingLine(now, text);
     if (m_pendingLines.size() >= WriteOutThreshold)
         FlushErrFile();
+}
+
+// While the file cannot be written the pending lines stop at their bound; the
+// lines refused are only counted, and the count goes into the file after them.
+void ErrorFileWriter::addPendingLine(std::chrono::sys_seconds now, QStringView text)
+{
+    if (m_pendingLines.size() >= m_maximumPendingLines) {
+        ++m_droppedLines;
+        return;
+    }
+    addLine(now, text);
 }
 
 void ErrorFileWriter::addLine(std::chrono::sys_seconds now, QStringView text)
@@ -101,17 +121,62 @@ void ErrorFileWriter::FlushErrFile()
                                        QIODevice::ExistingOnly | QIODevice::Unbuffered))
         return;
 
+    // Room is kept for the stop line, so the file never passes its limit
+    // unless an earlier run filled it already.
+    const qint64 stopLineBytes = utf16LittleEndian(sizeLimitStopLine()).size();
+    // Cuts off what part of a line got through (a full disk), so that the
+    // next write-out appends the whole line once.
+    const auto writeWhole = [&file](const QByteArray &bytes) {
+        const qint64 lineStart = file.size();
+        if (file.write(bytes) == bytes.size())
+            return true;
+        file.resize(lineStart);
+        return false;
+    };
+    const auto fits = [&](const QByteArray &bytes) {
+        return file.size() + bytes.size() + stopLineBytes <= m_maximumFileBytes;
+    };
+
     qsizetype written = 0;
     for (const QString &line : std::as_const(m_pendingLines)) {
-        const qint64 lineStart = file.size();
         const QByteArray bytes = utf16LittleEndian(line);
-        if (file.write(bytes) != bytes.size()) {
-            // Cut off what part of the line got through (a full disk), so
-            // that the next write-out appends the whole line once.
-            file.resize(lineStart);
+        if (!fits(bytes))
+            return stopAtSizeLimit(file);
+        if (!writeWhole(bytes))
             break;
-        }
         ++written;
     }
     m_pendingLines.remove(0, written);
+    if (!m_pendingLines.isEmpty() || m_droppedLines == 0)
+        return;
+
+    QString notice = lineTimeText(m_clock());
+    notice += QStringLiteral(", : %1 trace lines were dropped while the file could not be "
+                             "written. \r\n")
+                  .arg(m_droppedLines);
+    const QByteArray bytes = utf16LittleEndian(notice);
+    if (!fits(bytes))
+        return stopAtSizeLimit(file);
+    if (writeWhole(bytes))
+        m_droppedLines = 0;
+}
+
+QString ErrorFileWriter::sizeLimitStopLine() const
+{
+    QString line = lineTimeText(m_clock());
+    line += QStringLiteral(", : Error File Generation Stopped. The file reached its size limit of "
+                           "%1 bytes. \r\n")
+                .arg(m_maximumFileBytes);
+    return line;
+}
+
+void ErrorFileWriter::stopAtSizeLimit(QFile &file)
+{
+    const QByteArray bytes = utf16LittleEndian(sizeLimitStopLine());
+    const qint64 lineStart = file.size();
+    if (file.write(bytes) != bytes.size())
+        file.resize(lineStart);
+    m_pendingLines.clear();
+    m_droppedLines = 0;
+    m_active = false;
 }

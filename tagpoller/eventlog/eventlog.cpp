@@ -19,6 +19,7 @@ EventLog::EventLog(Config config, QObject *parent)
     , m_eventMessageLevel(config.eventMessageLevel)
     , m_dataFolder(std::move(config.dataFolder))
     , m_clock(config.clock ? std::move(config.clock) : WallClock(systemWallClockNow))
+    , m_messagesInMemory(std::max(config.messagesInMemory, MinimumMessagesToKeep))
 {}
 
 int EventLog::readMessagesToKeep(const QSettings &settings)
@@ -73,8 +74,30 @@ QString EventLog::savedMessagesPath() const
     return QDir(m_dataFolder).filePath(savedmessages::FileName);
 }
 
+void EventLog::makeRoomFor(size_t incoming)
+{
+    const size_t bound = size_t(messagesInMemory());
+    if (m_messages.size() + incoming <= bound)
+        return;
+    // Removed in blocks, so a view does not shift its rows for every message.
+    const size_t block = std::max<size_t>(bound / 10, 1);
+    const size_t excess = m_messages.size() + incoming - bound;
+    const size_t removed =
+        std::min(m_messages.size(), std::max(excess, std::min(block, m_messages.size())));
+    if (removed == 0)
+        return;
+    if (!m_boundReported) {
+        m_boundReported = true;
+        qCInfo(lcEventLog, "The event log holds at most %zu messages; the oldest are removed",
+               bound);
+    }
+    m_messages.erase(m_messages.begin(), m_messages.begin() + std::ptrdiff_t(removed));
+    Q_EMIT messagesRemoved(0, int(removed) - 1);
+}
+
 void EventLog::append(std::shared_ptr<CModMsg> message)
 {
+    makeRoomFor(1);
     m_messages.push_back(std::move(message));
     const int row = count() - 1;
     Q_EMIT messagesAppended(row, row);
@@ -124,6 +147,12 @@ void EventLog::restoreSavedMessages()
     if (decoded.messages.empty())
         return;
 
+    // A file written with a larger bound (or by hand) brings its newest messages.
+    const size_t bound = size_t(messagesInMemory());
+    if (decoded.messages.size() > bound)
+        decoded.messages.erase(decoded.messages.begin(),
+                               decoded.messages.end() - std::ptrdiff_t(bound));
+    makeRoomFor(decoded.messages.size());
     const int first = count();
     m_messages.insert(m_messages.end(), std::make_move_iterator(decoded.messages.begin()),
                       std::make_move_iterator(decoded.messages.end()));

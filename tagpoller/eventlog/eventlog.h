@@ -6,8 +6,9 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
+#include <deque>
 #include <memory>
-#include <vector>
 
 class QSettings;
 
@@ -16,8 +17,13 @@ class QSettings;
 // close(); messages offered outside that span are dropped. The last messages
 // are carried to the next run in "ModErrMsgs.dat" in the data folder.
 //
+// The log keeps the newest messages in memory up to a bound (never below the
+// number of messages to keep, so a close always saves as many as configured);
+// past it the oldest are removed in blocks of a tenth of the bound.
+//
 // A view follows the log through the signals: messagesAppended() after rows
-// were added at the end, cleared() after every row was removed.
+// were added at the end, messagesRemoved() after the oldest rows were removed
+// from the front, cleared() after every row was removed.
 class EventLog : public QObject
 {
     Q_OBJECT
@@ -38,11 +44,16 @@ public:
     // loading it would only exhaust memory.
     static constexpr qint64 MaximumSavedFileSize = 256 * 1024 * 1024;
 
+    static constexpr int DefaultMessagesInMemory = 20000;
+
     struct Config
     {
         int eventMessageLevel = 0;
         QString dataFolder; // where "ModErrMsgs.dat" is kept; empty: messages are not kept
         WallClock clock = systemWallClockNow;
+        // The bound of messages held while the log is open; raised to the
+        // number of messages to keep when that is higher.
+        int messagesInMemory = DefaultMessagesInMemory;
     };
 
     explicit EventLog(Config config, QObject *parent = nullptr);
@@ -68,22 +79,28 @@ public:
     // The message shown in `row`, 0 <= row < count().
     const CModMsg &message(int row) const;
     int messagesToKeep() const { return m_messagesToKeep; }
+    int messagesInMemory() const { return std::max(m_messagesInMemory, m_messagesToKeep); }
     int eventMessageLevel() const { return m_eventMessageLevel; }
     QString savedMessagesPath() const;
 
 Q_SIGNALS:
     void messagesAppended(int first, int last);
+    // Rows first to last were removed; the rows after them moved up.
+    void messagesRemoved(int first, int last);
     void cleared();
 
 private:
     void restoreSavedMessages();
     bool saveMessages();
     void append(std::shared_ptr<CModMsg> message);
+    void makeRoomFor(size_t incoming);
 
     int m_eventMessageLevel = 0;
     QString m_dataFolder;
     WallClock m_clock;
     int m_messagesToKeep = DefaultMessagesToKeep;
+    int m_messagesInMemory = DefaultMessagesInMemory;
     bool m_open = false;
-    std::vector<std::shared_ptr<CModMsg>> m_messages;
+    bool m_boundReported = false;
+    std::deque<std::shared_ptr<CModMsg>> m_messages;
 };

@@ -2,6 +2,7 @@
 
 #include "cmodtag.h"
 #include "notifier.h"
+#include "objectnames.h"
 #include "readplan.h"
 
 #include <QDir>
@@ -33,12 +34,12 @@ bool writeFile(const QString &path, const QString &text)
 
 QString addressFileName(const QString &deviceName)
 {
-    return deviceName + QStringLiteral("_AddrTags.txt");
+    return ObjectNames::safeFileName(deviceName + QStringLiteral("_AddrTags.txt"));
 }
 
 QString frameFileName(const QString &deviceName)
 {
-    return deviceName + QStringLiteral("_Frames.txt");
+    return ObjectNames::safeFileName(deviceName + QStringLiteral("_Frames.txt"));
 }
 
 QString addressFileText(const ReadPlan &plan)

@@ -54,9 +54,9 @@ void CModRTUDev::Serialize(Archive &ar)
     CModDevice::Serialize(ar);
     quint16 version = 0;
     ar.uint16(version);
-    ar.int32(m_reserved);
-    ar.uint8(m_reservedByte1);
-    ar.uint8(m_reservedByte2);
+    ar.int32(Reserved);
+    ar.uint8(ReservedByte1);
+    ar.uint8(ReservedByte2);
 }
 
 CModTCPDev::CModTCPDev()

@@ -55,11 +55,10 @@ public:
     CModRTUDev();
     void Serialize(Archive &ar) override;
 
-private:
     // Stored and carried along; no setting of this version uses them.
-    qint32 m_reserved = 0;
-    quint8 m_reservedByte1 = 0;
-    quint8 m_reservedByte2 = 0;
+    qint32 Reserved = 0;
+    quint8 ReservedByte1 = 0;
+    quint8 ReservedByte2 = 0;
 };
 
 // A device on a Modbus TCP channel.

@@ -53,14 +53,6 @@ bool writeWholeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
-bool writeCsv(const QString &path, const QString &text, Encoding encoding, Notifier &notifier)
-{
-    if (writeWholeFile(path, encode(text, encoding)))
-        return true;
-    notifier.showMessage(DriverString::text(DriverString::FailedToOpenFile), Notifier::Icon::Stop);
-    return false;
-}
-
 const char16_t *const MasterColumns[MasterColumnCount] = {
     u"Tag Name",
     u"Description",
@@ -111,6 +103,8 @@ class MasterExport
 {
 public:
     QString text = masterHeader() + LineEnd;
+
+    int tagCount() const { return m_number; }
 
     void addChannels(const Channels &channels)
     {
@@ -244,16 +238,41 @@ public:
             bytes += char(c.unicode() & 0xFF);
             bytes += char(c.unicode() >> 8);
         }
-        m_file.write(bytes);
+        if (m_file.write(bytes) != bytes.size())
+            m_writtenWhole = false;
     }
 
     int count() const { return m_count; }
 
+    // Writes out what is buffered, so the file is complete before anyone is
+    // told to read it; false when a line could not be written.
+    bool close()
+    {
+        if (!m_open)
+            return true;
+        const bool flushed = m_file.flush() && m_file.error() == QFileDevice::NoError;
+        m_file.close();
+        m_open = false;
+        return flushed && m_writtenWhole;
+    }
+
 private:
     QFile m_file;
     bool m_open = false;
+    bool m_writtenWhole = true;
     int m_count = 0;
 };
+
+QString encodingName(Encoding encoding)
+{
+    return encoding == Encoding::Unicode ? QStringLiteral("Unicode") : QStringLiteral("ANSI");
+}
+
+void logLine(const TransferLog &log, const QString &text)
+{
+    if (log)
+        log(text);
+}
 
 bool isImportable(QByteArrayView bytes, Encoding encoding)
 {
@@ -332,7 +351,7 @@ QString importErrorFilePath(const QString &path)
 }
 
 bool ExportTagsPlain(const TagList &tags, const QString &path, Encoding encoding,
-                     Notifier &notifier)
+                     Notifier &notifier, const TransferLog &log)
 {
     if (tags.isEmpty()) {
         notifier.showMessage(DriverString::text(DriverString::NoTagsToExport),
@@ -342,15 +361,36 @@ bool ExportTagsPlain(const TagList &tags, const QString &path, Encoding encoding
     QString text = plainHeader() + LineEnd;
     for (const auto &tag : tags)
         text += plainRow(*tag) + LineEnd;
-    return writeCsv(path, text, encoding, notifier);
+    if (!writeWholeFile(path, encode(text, encoding))) {
+        logLine(log,
+                QStringLiteral("CSV export to %1 failed: the file cannot be written").arg(path));
+        notifier.showMessage(DriverString::text(DriverString::FailedToOpenFile),
+                             Notifier::Icon::Stop);
+        return false;
+    }
+    logLine(log, QStringLiteral("Exported %1 tags to %2 (%3)")
+                     .arg(tags.size())
+                     .arg(path, encodingName(encoding)));
+    return true;
 }
 
 bool ExportAllTagsMaster(const Channels &channels, const QString &path, Encoding encoding,
-                         Notifier &notifier)
+                         Notifier &notifier, const TransferLog &log)
 {
     MasterExport exporter;
     exporter.addChannels(channels);
-    return writeCsv(path, exporter.text, encoding, notifier);
+    if (!writeWholeFile(path, encode(exporter.text, encoding))) {
+        logLine(log, QStringLiteral("CSV export of all tags to %1 failed: the file cannot be "
+                                    "written")
+                         .arg(path));
+        notifier.showMessage(DriverString::text(DriverString::FailedToOpenFile),
+                             Notifier::Icon::Stop);
+        return false;
+    }
+    logLine(log, QStringLiteral("Exported all %1 tags of the project to %2 (%3)")
+                     .arg(exporter.tagCount())
+                     .arg(path, encodingName(encoding)));
+    return true;
 }
 
 int importPlainBytes(TagList &target, QByteArrayView bytes, Encoding encoding, Notifier &notifier,
@@ -412,12 +452,15 @@ int importPlainBytes(TagList &target, QByteArrayView bytes, Encoding encoding, N
     return added;
 }
 
-bool ImportTagsPlain(TagList &target, const QString &path, Encoding encoding, Notifier &notifier)
+bool ImportTagsPlain(TagList &target, const QString &path, Encoding encoding, Notifier &notifier,
+                     const TransferLog &log)
 {
     const QString errorPath = importErrorFilePath(path);
     QFile file(path);
     const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     if (!file.isOpen() || !isImportable(bytes, encoding)) {
+        logLine(log, QStringLiteral("CSV import of %1 failed: no %2 CSV file can be read there")
+                         .arg(path, encodingName(encoding)));
         notifier.showMessage(DriverString::format(DriverString::CsvImportFailed, {path, errorPath}),
                              Notifier::Icon::Stop);
         return false;
@@ -427,6 +470,22 @@ bool ImportTagsPlain(TagList &target, const QString &path, Encoding encoding, No
     const int added =
         importPlainBytes(target, bytes, encoding, notifier,
                          [&](int line, const QString &reason) { errors.add(line, reason); });
+    // The file the message points to is complete before the message shows.
+    const bool errorFileComplete = errors.close();
+
+    QString summary = QStringLiteral("Imported %1 tags from %2 (%3)")
+                          .arg(added)
+                          .arg(path, encodingName(encoding));
+    if (errors.count() > 0) {
+        summary += errorFileComplete && !errorPath.isEmpty()
+                       ? QStringLiteral("; %1 rows refused, listed in %2")
+                             .arg(errors.count())
+                             .arg(errorPath)
+                       : QStringLiteral("; %1 rows refused, the error file %2 could not be written")
+                             .arg(errors.count())
+                             .arg(errorPath);
+    }
+    logLine(log, summary);
     if (errors.count() > 0) {
         notifier.showMessage(DriverString::format(DriverString::CsvImportErrors, {errorPath}),
                              Notifier::Icon::Stop);

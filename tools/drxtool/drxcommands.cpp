@@ -15,7 +15,7 @@ namespace {
 // "PATH: reason", for faults that concern a whole file.
 Result failure(const QString &path, const QString &reason)
 {
-    return {{}, JsonProblem{{}, reason}.describe(path)};
+    return {{}, JsonProblem{{}, reason}.describe(path), {}};
 }
 
 // QFile knows why a file cannot be opened; ProjectFile::load only says that it
@@ -35,7 +35,7 @@ Result dump(const QString &drxPath)
     const ProjectFile::Loaded loaded = ProjectFile::load(drxPath);
     switch (loaded.error) {
     case ProjectFile::Error::None:
-        return {ProjectJson::toText(loaded.channels), {}};
+        return {ProjectJson::toText(loaded.channels), {}, {}};
     case ProjectFile::Error::CannotOpen:
         return failure(drxPath, whyNotReadable(drxPath));
     case ProjectFile::Error::TooShort:
@@ -50,7 +50,7 @@ Result dump(const QString &drxPath)
     return failure(drxPath, loaded.message);
 }
 
-Result build(const QString &jsonPath, const QString &outPath)
+Result build(const QString &jsonPath, const QString &outPath, const JsonReadOptions &options)
 {
     QFile input(jsonPath);
     if (!input.open(QIODevice::ReadOnly))
@@ -59,14 +59,18 @@ Result build(const QString &jsonPath, const QString &outPath)
     if (input.error() != QFileDevice::NoError)
         return failure(jsonPath, QStringLiteral("cannot read: %1").arg(input.errorString()));
 
-    const ProjectJsonReader::Result project = ProjectJsonReader::read(jsonText);
+    const ProjectJsonReader::Result project = ProjectJsonReader::read(jsonText, options);
     if (!project.ok())
-        return {{}, project.problem->describe(jsonPath)};
+        return {{}, project.problem->describe(jsonPath), {}};
 
     const ProjectFile::Saved saved = ProjectFile::save(outPath, project.channels);
     switch (saved.error) {
-    case ProjectFile::Error::None:
-        return {};
+    case ProjectFile::Error::None: {
+        Result result;
+        for (const JsonProblem &warning : project.warnings)
+            result.warnings << QStringLiteral("warning: ") + warning.describe(jsonPath);
+        return result;
+    }
     case ProjectFile::Error::CannotWrap:
         return failure(outPath, QStringLiteral("the project is too large for a project file"));
     default:

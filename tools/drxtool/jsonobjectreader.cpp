@@ -1,5 +1,7 @@
 #include "jsonobjectreader.h"
 
+#include "objectnames.h"
+
 #include <QVariant>
 
 #include <algorithm>
@@ -12,7 +14,8 @@ QString quoted(const QString &text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-// "a.b.c.d", each part one to three decimal digits.
+// "a.b.c.d", each part a decimal number that a stored octet (an int32) holds;
+// a file may hold any of them, and its dump must come back.
 std::optional<std::array<qint32, 4>> parseIpAddress(const QString &text)
 {
     const QStringList parts = text.split(QLatin1Char('.'));
@@ -21,13 +24,17 @@ std::optional<std::array<qint32, 4>> parseIpAddress(const QString &text)
     std::array<qint32, 4> octets{};
     for (int i = 0; i < 4; ++i) {
         const QString &part = parts[i];
-        if (part.isEmpty() || part.size() > 3)
+        const qsizetype digitsFrom = part.startsWith(u'-') ? 1 : 0;
+        if (part.size() <= digitsFrom || part.size() > 11)
             return std::nullopt;
-        for (QChar c : part) {
+        for (QChar c : part.sliced(digitsFrom)) {
             if (c < u'0' || c > u'9')
                 return std::nullopt;
         }
-        octets[size_t(i)] = part.toInt();
+        bool fits = false;
+        octets[size_t(i)] = part.toInt(&fits);
+        if (!fits)
+            return std::nullopt;
     }
     return octets;
 }
@@ -35,8 +42,9 @@ std::optional<std::array<qint32, 4>> parseIpAddress(const QString &text)
 } // namespace
 
 JsonObjectReader::JsonObjectReader(const QJsonObject &object, const QString &path,
-                                   std::optional<JsonProblem> &problem, SiblingNames *siblings)
-    : m_object(object), m_path(path), m_problem(problem), m_siblings(siblings)
+                                   JsonFindings &findings, const JsonReadOptions &options,
+                                   SiblingNames *siblings)
+    : m_object(object), m_path(path), m_findings(findings), m_options(options), m_siblings(siblings)
 {}
 
 void JsonObjectReader::fail(QLatin1StringView key, const QString &reason)
@@ -44,10 +52,16 @@ void JsonObjectReader::fail(QLatin1StringView key, const QString &reason)
     failAt(JsonPath::member(m_path, key), reason);
 }
 
+void JsonObjectReader::warn(QLatin1StringView key, const QString &reason)
+{
+    if (!failed())
+        m_findings.warnings.append(JsonProblem{JsonPath::member(m_path, key), reason});
+}
+
 void JsonObjectReader::failAt(const QString &place, const QString &reason)
 {
-    if (!m_problem)
-        m_problem = JsonProblem{place, reason};
+    if (!m_findings.problem)
+        m_findings.problem = JsonProblem{place, reason};
 }
 
 void JsonObjectReader::failWrongType(QLatin1StringView key, const char *expected,
@@ -79,18 +93,25 @@ void JsonObjectReader::name(QLatin1StringView key, QString &field, const NameRul
     }
     if (failed())
         return;
+    if (const QString dotted = ObjectNames::checkNewName(field, rule.kind); !dotted.isEmpty()) {
+        if (!m_options.allowDottedNames)
+            return fail(key, dotted + QStringLiteral(" (--allow-dotted-names takes it)"));
+        warn(key, dotted);
+    }
     // An absent name is checked too: the defaults of groups and tags are empty,
-    // and the default names of channels and devices may clash.
+    // and the default names of channels and devices may clash. The driver
+    // loads such names, so they are taken with a warning.
     if (const QString broken = NameRules::check(field, rule); !broken.isEmpty())
-        return fail(key, broken);
+        warn(key, broken);
     if (!m_siblings)
         return;
     if (const auto holder = m_siblings->constFind(field); holder != m_siblings->constEnd())
-        return fail(key, QStringLiteral("%1 (the name of %2)").arg(rule.exists, holder.value()));
+        return warn(key, QStringLiteral("%1 (the name of %2)").arg(rule.exists, holder.value()));
     m_siblings->insert(field, m_path);
 }
 
-std::optional<qint64> JsonObjectReader::readInteger(QLatin1StringView key, IntRange range)
+std::optional<qint64> JsonObjectReader::readInteger(QLatin1StringView key, IntRange range,
+                                                    IntRange width)
 {
     const std::optional<QJsonValue> value = take(key);
     if (!value)
@@ -106,23 +127,27 @@ std::optional<qint64> JsonObjectReader::readInteger(QLatin1StringView key, IntRa
         if (std::trunc(asDouble) != asDouble)
             fail(key, QStringLiteral("expected an integer, not a number with a fraction"));
         else
-            fail(key, QStringLiteral("%1 is out of range (%2 to %3)")
+            fail(key, QStringLiteral("%1 does not fit the stored field (%2 to %3)")
                           .arg(asDouble, 0, 'g', 17)
-                          .arg(range.minimum)
-                          .arg(range.maximum));
+                          .arg(width.minimum)
+                          .arg(width.maximum));
         return std::nullopt;
     }
     const qint64 integer = number.toLongLong();
+    if (integer < width.minimum || integer > width.maximum) {
+        fail(key, QStringLiteral("%1 does not fit the stored field (%2 to %3)")
+                      .arg(integer)
+                      .arg(width.minimum)
+                      .arg(width.maximum));
+        return std::nullopt;
+    }
     if (integer < range.minimum || integer > range.maximum) {
-        fail(key, QStringLiteral("%1 is out of range (%2 to %3)")
+        warn(key, QStringLiteral("%1 is out of range (%2 to %3)")
                       .arg(integer)
                       .arg(range.minimum)
                       .arg(range.maximum));
-        return std::nullopt;
-    }
-    if (integer % range.step != 0) {
-        fail(key, QStringLiteral("%1 is not a multiple of %2").arg(integer).arg(range.step));
-        return std::nullopt;
+    } else if (integer % range.step != 0) {
+        warn(key, QStringLiteral("%1 is not a multiple of %2").arg(integer).arg(range.step));
     }
     return integer;
 }
@@ -158,9 +183,8 @@ void JsonObjectReader::choice(QLatin1StringView key, QString &field, const QStri
         QStringList quotedChoices;
         for (const QString &choice : choices)
             quotedChoices << quoted(choice);
-        return fail(
-            key,
-            QStringLiteral("expected one of %1").arg(quotedChoices.join(QStringLiteral(", "))));
+        warn(key,
+             QStringLiteral("expected one of %1").arg(quotedChoices.join(QStringLiteral(", "))));
     }
     field = value->toString();
 }
@@ -176,8 +200,10 @@ void JsonObjectReader::ipAddress(QLatin1StringView key, std::array<qint32, 4> &f
     if (!octets)
         return fail(key, QStringLiteral("expected four numbers joined by dots, \"a.b.c.d\""));
     for (qint32 octet : *octets) {
-        if (octet > 255)
-            return fail(key, QStringLiteral("octet %1 is out of range (0 to 255)").arg(octet));
+        if (octet < 0 || octet > 255) {
+            warn(key, QStringLiteral("octet %1 is out of range (0 to 255)").arg(octet));
+            break;
+        }
     }
     field = *octets;
 }

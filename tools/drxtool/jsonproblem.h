@@ -3,7 +3,10 @@
 #include <QByteArrayView>
 #include <QJsonValue>
 #include <QLatin1StringView>
+#include <QList>
 #include <QString>
+
+#include <optional>
 
 // Where a JSON input went wrong and why. The place is a path such as
 // "channels[0].devices[2].tags[5].TagAddress", or "line 12, column 5" for a
@@ -21,6 +24,14 @@ struct JsonProblem
 
     // "FILE: place: reason", always a single line.
     QString describe(const QString &fileName) const;
+};
+
+// What reading a JSON project found: the first fault, which stops the read,
+// and the values that were taken although no editor would offer them.
+struct JsonFindings
+{
+    std::optional<JsonProblem> problem;
+    QList<JsonProblem> warnings;
 };
 
 // "a string", "an array", "null": how a reason names the JSON type it got.

@@ -12,13 +12,18 @@ namespace {
 
 enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };
 
-constexpr char Usage[] = "Usage: drxtool dump FILE.drx\n"
-                         "       drxtool build FILE.json OUT.drx\n"
-                         "       drxtool --help | --version\n"
-                         "\n"
-                         "dump   prints the project file FILE.drx as JSON.\n"
-                         "build  checks the JSON project FILE.json and writes it as the project\n"
-                         "       file OUT.drx; OUT.drx is left alone when anything is wrong.\n";
+constexpr char Usage[] =
+    "Usage: drxtool dump FILE.drx\n"
+    "       drxtool build [--allow-dotted-names] FILE.json OUT.drx\n"
+    "       drxtool --help | --version\n"
+    "\n"
+    "dump   prints the project file FILE.drx as JSON.\n"
+    "build  checks the JSON project FILE.json and writes it as the project\n"
+    "       file OUT.drx; OUT.drx is left alone when anything is wrong. Values\n"
+    "       the driver loads but its editors would not offer give a warning.\n"
+    "       Names holding \".\" are refused, since no host can reach them;\n"
+    "       --allow-dotted-names takes them with a warning (for projects\n"
+    "       dumped from older files).\n";
 
 bool writeAll(FILE *stream, const QByteArray &bytes)
 {
@@ -29,6 +34,8 @@ bool writeAll(FILE *stream, const QByteArray &bytes)
 
 int finish(const DrxCommands::Result &result)
 {
+    for (const QString &warning : result.warnings)
+        writeAll(stderr, warning.toUtf8() + '\n');
     if (!result.ok()) {
         writeAll(stderr, result.error.toUtf8() + '\n');
         return Failure;
@@ -50,8 +57,13 @@ int main(int argc, char *argv[])
 
     if (command == QLatin1StringView("dump") && arguments.size() == 2)
         return finish(DrxCommands::dump(arguments[1]));
-    if (command == QLatin1StringView("build") && arguments.size() == 3)
-        return finish(DrxCommands::build(arguments[1], arguments[2]));
+    if (command == QLatin1StringView("build")) {
+        QStringList operands = arguments.mid(1);
+        JsonReadOptions options;
+        options.allowDottedNames = operands.removeAll(QStringLiteral("--allow-dotted-names")) > 0;
+        if (operands.size() == 2)
+            return finish(DrxCommands::build(operands[0], operands[1], options));
+    }
     if (arguments == QStringList{QStringLiteral("--help")} ||
         arguments == QStringList{QStringLiteral("-h")}) {
         writeAll(stdout, Usage);

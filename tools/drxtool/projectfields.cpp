@@ -6,12 +6,16 @@ namespace NameRules {
 
 namespace {
 
-NameRule nodeRule(DriverString::Id empty, DriverString::Id blank, DriverString::Id tooLong,
-                  DriverString::Id exists)
+NameRule nodeRule(ObjectNames::Kind kind, DriverString::Id empty, DriverString::Id blank,
+                  DriverString::Id tooLong, DriverString::Id exists)
 {
-    return {NameRule::Characters::AnyButBlanks, CModObject::MaxNameLength,
-            DriverString::text(empty),          DriverString::text(blank),
-            DriverString::text(tooLong),        DriverString::text(exists)};
+    return {kind,
+            NameRule::Characters::AnyButBlanks,
+            CModObject::MaxNameLength,
+            DriverString::text(empty),
+            DriverString::text(blank),
+            DriverString::text(tooLong),
+            DriverString::text(exists)};
 }
 
 bool isTagNameCharacter(QChar c)
@@ -25,27 +29,30 @@ const NameRule &channel(CModChnl::Kind kind)
 {
     // Both kinds say the same; the driver keeps a text of its own for each.
     static const NameRule rtu =
-        nodeRule(DriverString::EnterRtuChannelName, DriverString::ChannelNameHasSpace,
-                 DriverString::ChannelNameTooLong, DriverString::ChannelNameExists);
+        nodeRule(ObjectNames::Kind::Channel, DriverString::EnterRtuChannelName,
+                 DriverString::ChannelNameHasSpace, DriverString::ChannelNameTooLong,
+                 DriverString::ChannelNameExists);
     static const NameRule tcp =
-        nodeRule(DriverString::EnterTcpChannelName, DriverString::ChannelNameHasSpace,
-                 DriverString::ChannelNameTooLong, DriverString::ChannelNameExists);
+        nodeRule(ObjectNames::Kind::Channel, DriverString::EnterTcpChannelName,
+                 DriverString::ChannelNameHasSpace, DriverString::ChannelNameTooLong,
+                 DriverString::ChannelNameExists);
     return kind == CModChnl::RtuKind ? rtu : tcp;
 }
 
 const NameRule &device()
 {
-    static const NameRule rule =
-        nodeRule(DriverString::EnterDeviceName, DriverString::DeviceNameHasSpace,
-                 DriverString::DeviceNameTooLong, DriverString::DeviceNameExists);
+    static const NameRule rule = nodeRule(
+        ObjectNames::Kind::Device, DriverString::EnterDeviceName, DriverString::DeviceNameHasSpace,
+        DriverString::DeviceNameTooLong, DriverString::DeviceNameExists);
     return rule;
 }
 
 const NameRule &group()
 {
     static const NameRule rule =
-        nodeRule(DriverString::EnterTagGroupName, DriverString::TagGroupNameHasSpace,
-                 DriverString::TagGroupNameTooLong, DriverString::GroupNameExists);
+        nodeRule(ObjectNames::Kind::TagGroup, DriverString::EnterTagGroupName,
+                 DriverString::TagGroupNameHasSpace, DriverString::TagGroupNameTooLong,
+                 DriverString::GroupNameExists);
     return rule;
 }
 
@@ -54,6 +61,7 @@ const NameRule &tag()
     // The tag dialog's name edit lets only these characters be typed and at most
     // 40 of them, so the driver has no message of its own for either.
     static const NameRule rule{
+        ObjectNames::Kind::Tag,
         NameRule::Characters::LettersDigitsUnderscore,
         CModTag::MaxNameLength,
         DriverString::text(DriverString::EnterTagName),

@@ -3,6 +3,7 @@
 #include "cmodchnl.h"
 #include "cmodtag.h"
 #include "datatypes.h"
+#include "objectnames.h"
 
 #include <QLatin1StringView>
 #include <QString>
@@ -46,6 +47,7 @@ struct NameRule
 {
     enum class Characters { AnyButBlanks, LettersDigitsUnderscore };
 
+    ObjectNames::Kind kind;
     Characters characters;
     int maxLength;
     QString empty;
@@ -141,6 +143,16 @@ template<typename Device, typename Fields> void device(Device &d, Fields &fields
     fields.flag("BlockReadStrings"_L1, d.BlockReadStrings);
     fields.flag("TcpFraming"_L1, d.TcpFraming);
     fields.integer("LeadingBytes"_L1, d.LeadingBytes, widthOf(d.LeadingBytes));
+}
+
+// Stored and carried along by RTU devices; no page shows them.
+template<typename RtuDevice, typename Fields> void rtuDevice(RtuDevice &d, Fields &fields)
+{
+    static_assert(std::is_same_v<std::remove_const_t<RtuDevice>, CModRTUDev>);
+    using namespace Qt::StringLiterals;
+    fields.integer("Reserved"_L1, d.Reserved, widthOf(d.Reserved));
+    fields.integer("ReservedByte1"_L1, d.ReservedByte1, widthOf(d.ReservedByte1));
+    fields.integer("ReservedByte2"_L1, d.ReservedByte2, widthOf(d.ReservedByte2));
 }
 
 template<typename TcpDevice, typename Fields> void tcpDevice(TcpDevice &d, Fields &fields)

@@ -89,6 +89,8 @@ QJsonObject deviceToJson(const CModDevice &device)
     ProjectFields::device(device, writer);
     if (const auto *tcp = dynamic_cast<const CModTCPDev *>(&device))
         ProjectFields::tcpDevice(*tcp, writer);
+    if (const auto *rtu = dynamic_cast<const CModRTUDev *>(&device))
+        ProjectFields::rtuDevice(*rtu, writer);
     writer.object.insert("tags"_L1, tagsToJson(device.tags));
     writer.object.insert("groups"_L1, groupsToJson(device.groups));
     return writer.object;
@@ -122,6 +124,7 @@ QStringList collectKeyOrder()
     const CModTCPChnl tcpChannel;
     const CModRTUChnl rtuChannel;
     const CModTCPDev device;
+    const CModRTUDev rtuDevice;
     const CModTagGroup group;
     const CModTag tag;
     ProjectFields::channel(tcpChannel, keys);
@@ -129,6 +132,7 @@ QStringList collectKeyOrder()
     ProjectFields::comProps(rtuChannel.comProps, keys);
     ProjectFields::device(device, keys);
     ProjectFields::tcpDevice(device, keys);
+    ProjectFields::rtuDevice(rtuDevice, keys);
     ProjectFields::group(group, keys);
     ProjectFields::tag(tag, keys);
     keys.add("tags"_L1);

@@ -10,24 +10,28 @@
 
 using namespace Qt::StringLiterals;
 
-ProjectJsonReader::Result ProjectJsonReader::read(const QByteArray &jsonText)
+ProjectJsonReader::Result ProjectJsonReader::read(const QByteArray &jsonText,
+                                                  const JsonReadOptions &options)
 {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(jsonText, &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        return {{}, JsonProblem::atOffset(jsonText, parseError.offset, parseError.errorString())};
+        return {
+            {}, JsonProblem::atOffset(jsonText, parseError.offset, parseError.errorString()), {}};
     if (std::optional<JsonProblem> repeated = DuplicateKeyFinder::find(jsonText))
-        return {{}, std::move(repeated)};
-    return read(document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array()));
+        return {{}, std::move(repeated), {}};
+    return read(document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array()),
+                options);
 }
 
-ProjectJsonReader::Result ProjectJsonReader::read(const QJsonValue &document)
+ProjectJsonReader::Result ProjectJsonReader::read(const QJsonValue &document,
+                                                  const JsonReadOptions &options)
 {
-    ProjectJsonReader reader;
+    ProjectJsonReader reader(options);
     Channels channels = reader.readProject(document);
     if (reader.m_problem)
-        return {{}, std::move(reader.m_problem)};
-    return {std::move(channels), std::nullopt};
+        return {{}, std::move(reader.m_problem), {}};
+    return {std::move(channels), std::nullopt, std::move(reader.m_findings.warnings)};
 }
 
 std::optional<QJsonObject> ProjectJsonReader::objectAt(const QJsonValue &value, const QString &path)
@@ -46,7 +50,7 @@ Channels ProjectJsonReader::readProject(const QJsonValue &document)
     const std::optional<QJsonObject> root = objectAt(document, QString());
     if (!root)
         return {};
-    JsonObjectReader fields(*root, QString(), m_problem);
+    JsonObjectReader fields(*root, QString(), m_findings, m_options);
     const QJsonArray channelArray = fields.array("channels"_L1);
     fields.rejectUnknownKeys();
     if (fields.failed())
@@ -57,10 +61,10 @@ Channels ProjectJsonReader::readProject(const QJsonValue &document)
         fields.fail("channels"_L1, QStringLiteral("a project needs at least one channel"));
         return {};
     }
+    // The window adds no channel past the limit, but loads a file with more.
     if (channelArray.size() > Project::MaxChannels) {
-        fields.fail("channels"_L1, DriverString::format(DriverString::TooManyChannels,
+        fields.warn("channels"_L1, DriverString::format(DriverString::TooManyChannels,
                                                         {QString::number(Project::MaxChannels)}));
-        return {};
     }
 
     Channels channels;
@@ -79,7 +83,7 @@ ProjectJsonReader::readChannel(const QJsonValue &value, const QString &path, Sib
     const std::optional<QJsonObject> object = objectAt(value, path);
     if (!object)
         return nullptr;
-    JsonObjectReader fields(*object, path, m_problem, &siblings);
+    JsonObjectReader fields(*object, path, m_findings, m_options, &siblings);
 
     const std::optional<QString> kind = fields.requiredText("kind"_L1);
     if (!kind)
@@ -122,11 +126,13 @@ std::shared_ptr<CModDevice> ProjectJsonReader::readDevice(const QJsonValue &valu
     const std::optional<QJsonObject> object = objectAt(value, path);
     if (!object)
         return nullptr;
-    JsonObjectReader fields(*object, path, m_problem, &siblings);
+    JsonObjectReader fields(*object, path, m_findings, m_options, &siblings);
     std::shared_ptr<CModDevice> device = channel.newDevice();
     ProjectFields::device(*device, fields);
     if (auto *tcp = dynamic_cast<CModTCPDev *>(device.get()))
         ProjectFields::tcpDevice(*tcp, fields);
+    if (auto *rtu = dynamic_cast<CModRTUDev *>(device.get()))
+        ProjectFields::rtuDevice(*rtu, fields);
     return readContents(fields, path, device->tags, device->groups) ? device : nullptr;
 }
 
@@ -145,7 +151,7 @@ ProjectJsonReader::readGroup(const QJsonValue &value, const QString &path, Sibli
     const std::optional<QJsonObject> object = objectAt(value, path);
     if (!object)
         return nullptr;
-    JsonObjectReader fields(*object, path, m_problem, &siblings);
+    JsonObjectReader fields(*object, path, m_findings, m_options, &siblings);
     auto group = std::make_shared<CModTagGroup>();
     ProjectFields::group(*group, fields);
     return readContents(fields, path, group->tags, group->groups) ? group : nullptr;
@@ -179,7 +185,7 @@ std::shared_ptr<CModTag> ProjectJsonReader::readTag(const QJsonValue &value, con
     const std::optional<QJsonObject> object = objectAt(value, path);
     if (!object)
         return nullptr;
-    JsonObjectReader fields(*object, path, m_problem, &siblings);
+    JsonObjectReader fields(*object, path, m_findings, m_options, &siblings);
     auto tag = std::make_shared<CModTag>();
     ProjectFields::tag(*tag, fields);
     fields.rejectUnknownKeys();
@@ -192,18 +198,19 @@ std::shared_ptr<CModTag> ProjectJsonReader::readTag(const QJsonValue &value, con
 void ProjectJsonReader::checkTagAddress(CModTag &tag, JsonObjectReader &fields)
 {
     // The tag dialog's order: an empty address first, then the address rules.
-    if (tag.TagAddress.isEmpty())
-        return fields.fail("TagAddress"_L1, DriverString::text(DriverString::EnterAddress));
-
+    // The driver loads any address text (its run refuses the tag), so a broken
+    // one is taken with a warning.
     // Validation sets BitNumber as a side effect; a BitNumber given in the file
     // stays as given (the driver leaves a stale one in place when an address
     // loses its bit part, and such a file must come back unchanged).
     CModTag probe = tag;
     QString message;
-    if (!ValidateAddress(probe, message)) {
+    if (tag.TagAddress.isEmpty()) {
+        fields.warn("TagAddress"_L1, DriverString::text(DriverString::EnterAddress));
+    } else if (!ValidateAddress(probe, message)) {
         if (message.isEmpty())
             message = QStringLiteral("address beyond the data type's range");
-        return fields.fail("TagAddress"_L1, message);
+        fields.warn("TagAddress"_L1, message);
     }
 
     if (!fields.has("AddressNumber"_L1))

@@ -10,11 +10,15 @@
 
 #include <optional>
 
-// Turns the JSON form of a project into channels ready to be saved, checking
-// everything the driver's pages and dialogs would have refused: unknown keys,
-// wrong JSON types, values outside their setting's range, broken or repeated
-// names, tag addresses that do not fit their data type and access, and the
-// channel count. Reading stops at the first fault, which names its place.
+// Turns the JSON form of a project into channels ready to be saved. It
+// refuses what the driver could not load or what the JSON form cannot mean:
+// unknown keys, wrong JSON types, values that the stored field cannot hold, a
+// project without channels, and new names holding "." (unless allowed). What
+// the driver loads but its pages and dialogs would not offer (values outside
+// a setting's range, broken or repeated names, tag addresses that do not fit
+// their data type and access, more channels than the window adds) is taken,
+// with a warning that names its place; so every project the driver loads
+// comes back from its dump. Reading stops at the first fault.
 class ProjectJsonReader
 {
 public:
@@ -22,17 +26,18 @@ public:
     {
         Channels channels; // empty when there is a problem
         std::optional<JsonProblem> problem;
+        QList<JsonProblem> warnings;
 
         bool ok() const { return !problem.has_value(); }
     };
 
     // JSON text: its syntax first, then repeated keys, then the project.
-    static Result read(const QByteArray &jsonText);
+    static Result read(const QByteArray &jsonText, const JsonReadOptions &options = {});
     // An already parsed document.
-    static Result read(const QJsonValue &document);
+    static Result read(const QJsonValue &document, const JsonReadOptions &options = {});
 
 private:
-    ProjectJsonReader() = default;
+    explicit ProjectJsonReader(const JsonReadOptions &options) : m_options(options) {}
 
     Channels readProject(const QJsonValue &document);
     std::shared_ptr<CModChnl> readChannel(const QJsonValue &value, const QString &path,
@@ -53,5 +58,7 @@ private:
     // The value as an object; anything else is a problem at `path`.
     std::optional<QJsonObject> objectAt(const QJsonValue &value, const QString &path);
 
-    std::optional<JsonProblem> m_problem;
+    JsonReadOptions m_options;
+    JsonFindings m_findings;
+    std::optional<JsonProblem> &m_problem = m_findings.problem;
 };

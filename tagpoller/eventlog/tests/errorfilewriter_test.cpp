@@ -336,3 +336,91 @@ TEST_F(ErrorFileWriterTest, EachWriterHasItsOwnStartTime)
 }
 
 } // namespace
+
+// A fast poll traces hundreds of lines a second: the file stops at its size
+// limit, with a last line that says why, and stays as it is for the run.
+TEST_F(ErrorFileWriterTest, FileStopsAtItsSizeLimitWithALastLineSayingSo)
+{
+    constexpr qint64 Limit = 4000;
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.setLimits(Limit, 100);
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    for (int i = 0; i < 500; ++i)
+        writer.AddErrLine(QStringLiteral("trace line %1").arg(i));
+    EXPECT_FALSE(writer.isActive());
+    EXPECT_EQ(writer.pendingLineCount(), 0);
+
+    const QByteArray bytes = readFile(errorFile());
+    EXPECT_LE(bytes.size(), Limit);
+    EXPECT_GT(bytes.size(), Limit - 200) << "the file is used up to its limit";
+    const QByteArray stopLine = fileLine(
+        "17-04-05 [14:03:07]",
+        QStringLiteral(": Error File Generation Stopped. The file reached its size limit of "
+                       "4000 bytes."));
+    EXPECT_TRUE(bytes.endsWith(stopLine));
+    EXPECT_TRUE(bytes.startsWith(fileLine("17-04-05 [14:03:07]", Started)));
+
+    writer.AddErrLine(QStringLiteral("after the stop"));
+    writer.FlushErrFile();
+    EXPECT_EQ(readFile(errorFile()), bytes);
+}
+
+// While the file cannot be written at most the bound of lines waits in
+// memory; the lines refused meanwhile are counted, and once the file is back
+// the kept lines go out followed by the count.
+TEST_F(ErrorFileWriterTest, PendingLinesAreBoundedWhileTheFileCannotBeWritten)
+{
+    ErrorFileWriter writer(true, 15, m_clock.wallClock());
+    writer.setLimits(ErrorFileWriter::DefaultMaximumFileBytes, 20);
+    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    ASSERT_TRUE(QFile::remove(errorFile()));
+
+    for (int i = 1; i <= 100; ++i)
+        writer.AddErrLine(QStringLiteral("line %1").arg(i));
+    EXPECT_EQ(writer.pendingLineCount(), 20);
+    EXPECT_EQ(writer.droppedLineCount(), 81); // the Started line and lines 1 to 100, less 20
+
+    QFile recreated(errorFile());
+    ASSERT_TRUE(recreated.open(QIODevice::WriteOnly));
+    recreated.close();
+    writer.FlushErrFile();
+    EXPECT_EQ(writer.pendingLineCount(), 0);
+    EXPECT_EQ(writer.droppedLineCount(), 0);
+
+    QByteArray expected = fileLine("17-04-05 [14:03:07]", Started);
+    for (int i = 1; i <= 19; ++i)
+        expected += fileLine("17-04-05 [14:03:07]", QStringLiteral("line %1").arg(i));
+    expected += fileLine(
+        "17-04-05 [14:03:07]",
+        QStringLiteral(": 81 trace lines were dropped while the file could not be written."));
+    EXPECT_EQ(readFile(errorFile()), expected);
+
+    writer.AddErrLine(QStringLiteral("later"));
+    writer.FlushErrFile();
+    EXPECT_EQ(readFile(errorFile()),
+              expected + fileLine("17-04-05 [14:03:07]", QStringLiteral("later")));
+}
+
+// Channel names come from project files and may hold anything; the error file
+// stays in the project folder whatever the name.
+TEST_F(ErrorFileWriterTest, ChannelNamesWithPathPartsStayInTheProjectFolder)
+{
+    const QString names[] = {
+        QStringLiteral("../../escape.txt"),
+        QStringLiteral("/etc/passwd.txt"),
+        QStringLiteral("..txt"),
+        QStringLiteral(".hidden.txt"),
+        QStringLiteral("a\\b/c.txt"),
+    };
+    const QString folder = QFileInfo(projectFolder()).canonicalFilePath();
+    for (const QString &name : names) {
+        SCOPED_TRACE(name.toStdString());
+        ErrorFileWriter writer(true, 15, m_clock.wallClock());
+        writer.OpenErrFile(name, projectFolder());
+        const QFileInfo file(writer.path());
+        EXPECT_EQ(QFileInfo(file.absolutePath()).canonicalFilePath(), folder);
+        EXPECT_FALSE(file.fileName().startsWith(u'.'));
+        EXPECT_TRUE(file.exists());
+    }
+    EXPECT_FALSE(QFile::exists(testsupport::tempRoot() + QStringLiteral("/escape.txt")));
+}

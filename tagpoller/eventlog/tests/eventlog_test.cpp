@@ -47,12 +47,26 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 struct SignalRecord
 {
     std::vector<std::pair<int, int>> appended;
+    std::vector<std::pair<int, int>> removed;
     int cleared = 0;
+
+    // The row count a view that follows the signals arrives at.
+    int rowsOfAView() const
+    {
+        int rows = 0;
+        for (const auto &[first, last] : appended)
+            rows += last - first + 1;
+        for (const auto &[first, last] : removed)
+            rows -= last - first + 1;
+        return rows;
+    }
 
     void follow(EventLog &log)
     {
         QObject::connect(&log, &EventLog::messagesAppended,
                          [this](int first, int last) { appended.emplace_back(first, last); });
+        QObject::connect(&log, &EventLog::messagesRemoved,
+                         [this](int first, int last) { removed.emplace_back(first, last); });
         QObject::connect(&log, &EventLog::cleared, [this] { ++cleared; });
     }
 };
@@ -386,3 +400,61 @@ TEST_F(EventLogTest, FailedSaveKeepsThePreviousFile)
 }
 
 } // namespace
+
+// A driver that runs for months writes messages without end; the log holds
+// the newest up to its bound, a view that follows the signals keeps the same
+// rows, and a close still saves the newest messages to keep.
+TEST_F(EventLogTest, KeepsTheNewestMessagesUpToItsBound)
+{
+    ASSERT_EQ(writeSetting(QStringLiteral("Settings/MsgsToKeep"), 50), QSettings::NoError);
+    QSettings settings(QStringLiteral("Quenlor"), QStringLiteral("Orvala Modbus Driver"));
+    EventLog log({0, dataFolder(), m_clock.wallClock(), 100});
+    SignalRecord heard;
+    heard.follow(log);
+    log.open(settings);
+    ASSERT_EQ(log.messagesInMemory(), 100);
+
+    for (int number = 1; number <= 1000; ++number) {
+        log.AddMsg(QStringLiteral("Message %1").arg(number));
+        ASSERT_LE(log.count(), 100);
+        ASSERT_EQ(heard.rowsOfAView(), log.count());
+    }
+    EXPECT_GE(log.count(), 90);
+    EXPECT_EQ(log.message(log.count() - 1).text(), QStringLiteral("Message 1000"));
+    EXPECT_EQ(log.message(0).text(), QStringLiteral("Message %1").arg(1001 - log.count()));
+    for (const auto &[first, last] : heard.removed)
+        EXPECT_EQ(first, 0);
+    EXPECT_LT(heard.removed.size(), 200u) << "rows go in blocks, not one by one";
+
+    ASSERT_TRUE(log.close());
+    const auto saved = savedmessages::decode(readFile(savedFile()));
+    ASSERT_TRUE(saved.ok());
+    ASSERT_EQ(saved.messages.size(), 50u);
+    EXPECT_EQ(saved.messages.front()->text(), QStringLiteral("Message 951"));
+    EXPECT_EQ(saved.messages.back()->text(), QStringLiteral("Message 1000"));
+}
+
+// The bound never cuts into the messages to keep, and a saved file larger than
+// the bound brings back its newest messages.
+TEST_F(EventLogTest, BoundIsNeverBelowTheMessagesToKeep)
+{
+    ASSERT_EQ(writeSetting(QStringLiteral("Settings/MsgsToKeep"), 300), QSettings::NoError);
+    QSettings settings(QStringLiteral("Quenlor"), QStringLiteral("Orvala Modbus Driver"));
+    EventLog first({0, dataFolder(), m_clock.wallClock(), 10});
+    first.open(settings);
+    EXPECT_EQ(first.messagesInMemory(), 300);
+    for (int number = 1; number <= 300; ++number)
+        first.AddMsg(QStringLiteral("Message %1").arg(number));
+    EXPECT_EQ(first.count(), 300);
+    ASSERT_TRUE(first.close());
+
+    ASSERT_EQ(writeSetting(QStringLiteral("Settings/MsgsToKeep"), 100), QSettings::NoError);
+    QSettings fewer(QStringLiteral("Quenlor"), QStringLiteral("Orvala Modbus Driver"));
+    EventLog second({0, dataFolder(), m_clock.wallClock(), 10});
+    SignalRecord heard;
+    heard.follow(second);
+    second.open(fewer);
+    ASSERT_EQ(second.count(), 100);
+    EXPECT_EQ(second.message(0).text(), QStringLiteral("Message 201"));
+    EXPECT_EQ(heard.rowsOfAView(), 100);
+}

@@ -136,3 +136,142 @@ TEST(ProjectEnvelope, ShortWrongAndCutFiles)
 }
 
 } // namespace
+
+namespace golden {
+
+// A reference for the envelope written straight from its layout, one bit at a
+// time, so it shares no code with the implementation.
+std::vector<int> bitsOf(const QByteArray &buffer)
+{
+    std::vector<int> bits(size_t(buffer.size()) * 8);
+    for (size_t i = 0; i < bits.size(); ++i)
+        bits[i] = (quint8(buffer[qsizetype(i / 8)]) >> (i % 8)) & 1;
+    return bits;
+}
+
+QByteArray bytesOf(const std::vector<int> &bits)
+{
+    QByteArray buffer(qsizetype(bits.size() / 8), '\0');
+    for (size_t i = 0; i < bits.size(); ++i)
+        buffer[qsizetype(i / 8)] = char(quint8(buffer[qsizetype(i / 8)]) | (bits[i] << (i % 8)));
+    return buffer;
+}
+
+// Rotates each unit of `width` bytes (1, 2, or the whole buffer) left by
+// `shift` bits (negative: right), the unit taken as a little-endian integer.
+QByteArray rotateUnits(const QByteArray &buffer, qsizetype width, int shift)
+{
+    QByteArray out = buffer;
+    for (qsizetype start = 0; start + width <= buffer.size(); start += width) {
+        const std::vector<int> bits = bitsOf(buffer.mid(start, width));
+        const int n = int(bits.size());
+        std::vector<int> rotated(bits.size());
+        for (int i = 0; i < n; ++i)
+            rotated[size_t(((i + shift) % n + n) % n)] = bits[size_t(i)];
+        out.replace(start, width, bytesOf(rotated));
+    }
+    return out;
+}
+
+QByteArray exchangePairs(QByteArray buffer)
+{
+    for (qsizetype i = 0, j = buffer.size() - 1; i < j; i += 2, j -= 2)
+        std::swap(buffer[i], buffer[j]);
+    return buffer;
+}
+
+QByteArray swapBitPairs(QByteArray buffer)
+{
+    for (char &c : buffer) {
+        const quint8 b = quint8(c);
+        c = char(((b & 0x55) << 1) | ((b & 0xAA) >> 1));
+    }
+    return buffer;
+}
+
+// The reading step of one operation byte, as the operation table gives it.
+QByteArray undoOperation(quint8 operation, const QByteArray &body)
+{
+    const int k = operation & 0x0F;
+    switch (operation >> 4) {
+    case 0x2:
+        return rotateUnits(body, 1, -k);
+    case 0x3:
+        return rotateUnits(body, 1, k);
+    case 0x5:
+        return rotateUnits(body, 2, k);
+    case 0x7:
+        return rotateUnits(body, body.size(), -k);
+    case 0x6:
+        return operation == 0x60 ? exchangePairs(body) : body;
+    case 0x9:
+        return operation == 0x90 ? swapBitPairs(body) : body;
+    case 0xF:
+        if (operation == 0xF3)
+            return body; // no step
+        break;
+    default:
+        break;
+    }
+    ADD_FAILURE() << "a writer never puts operation " << int(operation);
+    return body;
+}
+
+const int ProgramPositions[] = {489, 500, 502, 505, 509, 514, 530, 545, 567, 576};
+
+} // namespace golden
+
+// A file made with a fixed seed, taken apart by the reference: the header is
+// unscrambled words right 3, pair exchange, bytes right 1 (the writing order
+// reversed), the marker, length and program bytes stand at their positions,
+// and running the program backwards leaves the payload at the even positions
+// of the body.
+TEST(ProjectEnvelopeGolden, FixedSeedFileTakenApartByTheLayoutAlone)
+{
+    using namespace golden;
+    const QByteArray payload = QByteArrayLiteral("Orvala drx envelope, golden bytes.");
+    QRandomGenerator random(20260405);
+    const auto file = WrapPayload(payload, random);
+    ASSERT_TRUE(file.has_value());
+    ASSERT_EQ(file->size(), 2048);
+
+    const QByteArray header =
+        rotateUnits(exchangePairs(rotateUnits(file->left(HeaderSize), 2, -3)), 1, -1);
+    EXPECT_EQ(quint8(header[700]), 1);
+    EXPECT_EQ(quint8(header[720]), 0);
+    const quint32 length = quint8(header[800]) | quint32(quint8(header[837])) << 8 |
+                           quint32(quint8(header[805])) << 16 | quint32(quint8(header[822])) << 24;
+    EXPECT_EQ(length, quint32(payload.size()));
+
+    std::vector<quint8> program;
+    for (int position : ProgramPositions)
+        program.push_back(quint8(header[position]));
+    EXPECT_EQ(program[0], 0x60);
+    EXPECT_GE(program[1], 0x71);
+    EXPECT_LE(program[1], 0x75);
+    EXPECT_EQ(program[2], 0x60);
+    EXPECT_GE(program[3], 0x21);
+    EXPECT_LE(program[3], 0x25);
+    EXPECT_GE(program[4], 0x51);
+    EXPECT_LE(program[4], 0x5D);
+    EXPECT_EQ(program[5], 0x90);
+    EXPECT_GE(program[6], 0x31);
+    EXPECT_LE(program[6], 0x35);
+    EXPECT_EQ(program[7], 0x60);
+    EXPECT_EQ(program[8], 0xF3);
+    EXPECT_EQ(program[9], 0xF3);
+
+    QByteArray body = file->mid(HeaderSize);
+    for (auto operation = program.rbegin(); operation != program.rend(); ++operation)
+        body = undoOperation(*operation, body);
+    QByteArray recovered;
+    for (qsizetype k = 0; k < payload.size(); ++k)
+        recovered += body[2 * k];
+    EXPECT_EQ(recovered, payload);
+
+    // The same seed makes the same file, byte for byte.
+    QRandomGenerator again(20260405);
+    const auto second = WrapPayload(payload, again);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_TRUE(*second == *file);
+}

@@ -103,6 +103,116 @@ TEST(ProjectPayloadBytes, OneChannelDeviceGroupAndTwoTagsExactly)
     EXPECT_EQ(ProjectFile::encodePayload(loaded.channels), payload);
 }
 
+// Every field of a device record holds a value of its own, none its default,
+// so a field written in the wrong place or width cannot go unnoticed.
+TEST(ProjectPayloadBytes, DeviceRecordWithEveryFieldDistinctExactly)
+{
+    auto device = std::make_shared<CModTCPDev>();
+    device->name = QStringLiteral("Press");
+    device->DeviceId = 17;
+    device->TimingReserved = 0x01020304;
+    device->RequestTimeout = 2345;
+    device->FailAfter = 6;
+    device->InterRequestDelay = 78;
+    device->AutoDemote = true;
+    device->DemoteAfter = 9;
+    device->DemoteFor = 123456;
+    device->DiscardWritesWhileDemoted = true;
+    device->ZeroBasedAddr = false;
+    device->ZeroBasedBitAddr = false;
+    device->HoldingBitMaskWrites = true;
+    device->UseFunc06 = false;
+    device->UseFunc05 = false;
+    device->DefaultByteOrder = false;
+    device->FirstWordLow = false;
+    device->FirstDwordLow = false;
+    device->ModiconBitOrder = true;
+    device->OutputCoilBlock = 1600;
+    device->InputCoilBlock = 808;
+    device->InternalRegBlock = 100;
+    device->HoldingRegBlock = 99;
+    device->BlockReadStrings = true;
+    device->TcpFraming = false;
+    device->LeadingBytes = -2;
+    device->DevicePort = 1502;
+    auto channel = std::make_shared<CModTCPChnl>();
+    channel->name = QStringLiteral("C");
+    channel->IpAddress = {10, 20, 30, 40};
+    channel->devices.push_back(device);
+
+    const QByteArray expectedDevice =
+        newClass("CModTCPDev") + u16(0) + str(QStringLiteral("Press")) + u16(0) + i32(17) +
+        QByteArray::fromHex("04030201") + i32(2345) + u8(6) + i32(78) + i32(1) + u8(9) +
+        i32(123456) + i32(1) + i32(0) + i32(0) + i32(1) + i32(0) + i32(0) + i32(0) + i32(0) +
+        i32(0) + i32(1) + i32(1600) + i32(808) + i32(100) + i32(99) + i32(1) + i32(0) +
+        QByteArray::fromHex("feffffff") + u16(0) + u16(0) + u16(0) + i32(1502);
+    const QByteArray expected = u16(0) + u16(1) + newClass("CModTCPChnl") + u16(0) +
+                                str(QStringLiteral("C")) + u16(1) + u8(1) + u8(10) + i32(3) +
+                                i32(600) + i32(5) + u16(1) + expectedDevice + u16(0) + i32(0) +
+                                i32(1) + i32(502) + str(QStringLiteral("Default")) + i32(40) +
+                                i32(30) + i32(20) + i32(10) + QByteArray::fromHex("0100 0400");
+
+    const QByteArray payload = ProjectFile::encodePayload({channel});
+    EXPECT_EQ(payload.toHex(' ').toStdString(), expected.toHex(' ').toStdString());
+    const ProjectFile::Loaded loaded = ProjectFile::decodePayload(payload);
+    ASSERT_EQ(loaded.error, ProjectFile::Error::None) << loaded.message.toStdString();
+    EXPECT_EQ(ProjectFile::encodePayload(loaded.channels), payload);
+}
+
+// An RTU channel: its serial settings embedded without a class tag, and its
+// device list written twice, the second time as back-references only.
+TEST(ProjectPayloadBytes, RtuChannelWithComPropsAndRepeatedDeviceListExactly)
+{
+    auto channel = std::make_shared<CModRTUChnl>();
+    channel->name = QStringLiteral("Serial");
+    channel->WriteOptimization = 2;
+    channel->DutyCycle = 4;
+    channel->ConnectTimeout = 7;
+    channel->ReconnectAfter = 60;
+    channel->MaxReconnectAttempts = 0;
+    channel->comProps.ComPort = 3;
+    channel->comProps.BaudRate = 11;
+    channel->comProps.DataBits = 2;
+    channel->comProps.Parity = 1;
+    channel->comProps.StopBits = 1;
+    channel->comProps.FlowControl = 5;
+    channel->comProps.EthernetEncapsulation = true;
+    channel->comProps.ReportCommErrors = false;
+    for (const char *name : {"A", "B"}) {
+        auto device = std::make_shared<CModRTUDev>();
+        device->name = QString::fromLatin1(name);
+        channel->devices.push_back(device);
+    }
+
+    // A default RTU device after its class tag or reference: the device part,
+    // then the RTU part with its reserved values.
+    const auto rtuDevice = [](const QString &name) {
+        QByteArray bytes = u16(0) + str(name) + u16(0) + i32(1) + i32(3) + i32(1000) + u8(3) +
+                           i32(1) + i32(0) + u8(3) + i32(10000);
+        for (int flag : {0, 1, 1, 0, 1, 1, 1, 1, 1, 0})
+            bytes += i32(flag);
+        bytes += i32(32) + i32(32) + i32(32) + i32(32) + i32(0) + i32(1) + i32(0);
+        return bytes + u16(0) + u16(0) + u16(0) + i32(0) + u8(0) + u8(0);
+    };
+    const QByteArray comProps =
+        u16(0) + u8(3) + i32(11) + u8(2) + u8(1) + u8(1) + u8(5) + i32(1) + i32(0);
+    // Object indices: 1 the channel class, 2 the channel, 3 the device class,
+    // 4 and 5 the devices; a class reference is its index with the top bit set.
+    const QByteArray expected =
+        u16(0) + u16(1) + newClass("CModRTUChnl") + u16(0) + str(QStringLiteral("Serial")) +
+        u16(1) + u8(2) + u8(4) + i32(7) + i32(60) + i32(0) + u16(2) + newClass("CModRTUDev") +
+        rtuDevice(QStringLiteral("A")) + QByteArray::fromHex("0380") +
+        rtuDevice(QStringLiteral("B")) + u16(0) + comProps + u16(2) + u16(4) + u16(5);
+
+    const QByteArray payload = ProjectFile::encodePayload({channel});
+    EXPECT_EQ(payload.toHex(' ').toStdString(), expected.toHex(' ').toStdString());
+    const ProjectFile::Loaded loaded = ProjectFile::decodePayload(payload);
+    ASSERT_EQ(loaded.error, ProjectFile::Error::None) << loaded.message.toStdString();
+    ASSERT_EQ(loaded.channels.at(0)->devices.size(), 2u);
+    EXPECT_EQ(loaded.channels[0]->devices[1]->name, QStringLiteral("B"));
+    EXPECT_EQ(ProjectFile::encodePayload(loaded.channels), payload);
+}
+
 TEST(ProjectPayloadBytes, ChannelRecordVersion0LoadsReconnectDefaults)
 {
     Channels project = exampleProject();

@@ -289,3 +289,106 @@ TEST_F(TagCsvTest, MasterExportNamesAndQualifiesEveryTag)
 }
 
 } // namespace
+
+namespace {
+
+// Reads the import's error file at the moment the message shows, as a user
+// who opens it from the message would.
+class ErrorFileReadingNotifier : public RecordingNotifier
+{
+public:
+    explicit ErrorFileReadingNotifier(QString errorPath) : m_errorPath(std::move(errorPath)) {}
+
+    void showMessage(const QString &text, Icon icon) override
+    {
+        errorFileWhenShown = fromUtf16(readFile(m_errorPath));
+        RecordingNotifier::showMessage(text, icon);
+    }
+
+    QString errorFileWhenShown;
+
+private:
+    QString m_errorPath;
+};
+
+} // namespace
+
+TEST_F(TagCsvTest, ErrorFileIsCompleteBeforeItsMessageShows)
+{
+    QByteArray file = "TagName,Address,DataType,ClientAccess,Description\r\n";
+    QString expected;
+    for (int i = 0; i < 2000; ++i) {
+        file += QByteArray("Bad-") + QByteArray::number(i) + ",400001,WORD,Read/Write,x\r\n";
+        expected += QStringLiteral("[Error, Line %1], Tag name not valid. \r\n").arg(i + 2);
+    }
+    file += "Good,400001,WORD,Read/Write,x\r\n";
+    const QString path = pathOf(QStringLiteral("many.csv"));
+    writeFile(path, file);
+
+    ErrorFileReadingNotifier reading(pathOf(QStringLiteral("many.txt")));
+    TagList target;
+    ASSERT_TRUE(TagCsv::ImportTagsPlain(target, path, Encoding::Ansi, reading));
+    ASSERT_EQ(reading.messages.size(), 1u);
+    EXPECT_EQ(reading.errorFileWhenShown, expected);
+}
+
+// A host reaches a tag by its names joined with ".", so a name holding one
+// can never be reached: the import refuses it like any other broken name.
+TEST_F(TagCsvTest, NamesHoldingADotAreRefused)
+{
+    const QString path = pathOf(QStringLiteral("dotted.csv"));
+    writeFile(path, "h\r\nA.B,400001,WORD,Read/Write,x\r\n.,400002,WORD,Read/Write,x\r\n"
+                    "AB,400003,WORD,Read/Write,x\r\n");
+    TagList target;
+    ASSERT_TRUE(TagCsv::ImportTagsPlain(target, path, Encoding::Ansi, notifier));
+    ASSERT_EQ(target.size(), 1);
+    EXPECT_EQ(target.at(0)->TagName, QStringLiteral("AB"));
+    EXPECT_EQ(fromUtf16(readFile(pathOf(QStringLiteral("dotted.txt")))),
+              QStringLiteral("[Error, Line 2], Tag name not valid. \r\n"
+                             "[Error, Line 3], Tag name not valid. \r\n"));
+}
+
+// Every import and export leaves one line for the event log, failures too.
+TEST_F(TagCsvTest, ImportsAndExportsAreLogged)
+{
+    QStringList logged;
+    const TagCsv::TransferLog log = [&logged](const QString &line) { logged << line; };
+
+    TagList tags;
+    tags.append(tag("Level", "400001", DataTypeCode::Word, 1));
+    tags.append(tag("Flow", "400002", DataTypeCode::Word, 0));
+    const QString path = pathOf(QStringLiteral("logged.csv"));
+    ASSERT_TRUE(TagCsv::ExportTagsPlain(tags, path, Encoding::Unicode, notifier, log));
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_EQ(logged.last(), QStringLiteral("Exported 2 tags to %1 (Unicode)").arg(path));
+
+    TagList target;
+    target.append(tag("Flow", "400009", DataTypeCode::Word, 0));
+    ASSERT_TRUE(TagCsv::ImportTagsPlain(target, path, Encoding::Unicode, notifier, log));
+    ASSERT_EQ(logged.size(), 2);
+    EXPECT_EQ(logged.last(), QStringLiteral("Imported 1 tags from %1 (Unicode); 1 rows refused, "
+                                            "listed in %2")
+                                 .arg(path, pathOf(QStringLiteral("logged.txt"))));
+
+    const QString missing = pathOf(QStringLiteral("missing.csv"));
+    EXPECT_FALSE(TagCsv::ImportTagsPlain(target, missing, Encoding::Ansi, notifier, log));
+    ASSERT_EQ(logged.size(), 3);
+    EXPECT_EQ(
+        logged.last(),
+        QStringLiteral("CSV import of %1 failed: no ANSI CSV file can be read there").arg(missing));
+
+    const QString unwritable = pathOf(QStringLiteral("no-such-folder/all.csv"));
+    auto channel = std::make_shared<CModTCPChnl>();
+    auto device = std::make_shared<CModTCPDev>();
+    device->tags.append(tag("Level", "400001", DataTypeCode::Word, 1));
+    channel->devices.push_back(device);
+    EXPECT_FALSE(TagCsv::ExportAllTagsMaster({channel}, unwritable, Encoding::Ansi, notifier, log));
+    ASSERT_EQ(logged.size(), 4);
+    EXPECT_EQ(logged.last(),
+              QStringLiteral("CSV export of all tags to %1 failed: the file cannot be written")
+                  .arg(unwritable));
+    const QString all = pathOf(QStringLiteral("all.csv"));
+    ASSERT_TRUE(TagCsv::ExportAllTagsMaster({channel}, all, Encoding::Ansi, notifier, log));
+    EXPECT_EQ(logged.last(),
+              QStringLiteral("Exported all 1 tags of the project to %1 (ANSI)").arg(all));
+}

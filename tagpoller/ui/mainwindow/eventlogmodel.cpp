@@ -8,6 +8,11 @@ EventLogModel::EventLogModel(EventLog &log, QObject *parent)
         m_rows = last + 1;
         endInsertRows();
     });
+    connect(&m_log, &EventLog::messagesRemoved, this, [this](int first, int last) {
+        beginRemoveRows({}, first, last);
+        m_rows -= last - first + 1;
+        endRemoveRows();
+    });
     connect(&m_log, &EventLog::cleared, this, [this] {
         beginResetModel();
         m_rows = 0;

@@ -829,7 +829,7 @@ void MainWindow::exportAll(bool unicode)
         return;
     TagCsv::ExportAllTagsMaster(m_state.project.channels(), path,
                                 unicode ? TagCsv::Encoding::Unicode : TagCsv::Encoding::Ansi,
-                                m_notifier);
+                                m_notifier, [this](const QString &line) { m_log.AddMsg(line); });
 }
 
 void MainWindow::openRecentFile(int index)
@@ -993,8 +993,9 @@ void MainWindow::exportSelectedTags(bool unicode)
                                     projectFolder(m_state.project.path()), object->name});
     if (path.isEmpty())
         return;
-    TagCsv::ExportTagsPlain(
-        *tags, path, unicode ? TagCsv::Encoding::Unicode : TagCsv::Encoding::Ansi, m_notifier);
+    TagCsv::ExportTagsPlain(*tags, path,
+                            unicode ? TagCsv::Encoding::Unicode : TagCsv::Encoding::Ansi,
+                            m_notifier, [this](const QString &line) { m_log.AddMsg(line); });
 }
 
 void MainWindow::importSelectedTags(bool unicode)
@@ -1010,7 +1011,7 @@ void MainWindow::importSelectedTags(bool unicode)
         return;
     if (TagCsv::ImportTagsPlain(*tags, path,
                                 unicode ? TagCsv::Encoding::Unicode : TagCsv::Encoding::Ansi,
-                                m_notifier)) {
+                                m_notifier, [this](const QString &line) { m_log.AddMsg(line); })) {
         m_tagListModel->setTags(tags);
         markModified();
     }

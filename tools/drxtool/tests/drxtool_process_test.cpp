@@ -67,15 +67,59 @@ TEST_F(DrxtoolProgram, BadValueExits1WithOneLineAndKeepsTheOutput)
     ASSERT_EQ(ProjectFile::save(drx, modelProject()).error, ProjectFile::Error::None);
     const QByteArray before = readFile(drx);
     ASSERT_TRUE(writeFile(json, R"({"channels": [{"kind": "tcp", "devices": [
-        {"DeviceName": "P"}, {"DeviceName": "Q", "DeviceId": 256}]}]})"));
+        {"DeviceName": "P"}, {"DeviceName": "Q", "FailAfter": 256}]}]})"));
 
     const Finished build = run({QStringLiteral("build"), json, drx});
     EXPECT_EQ(build.exitCode, 1);
     EXPECT_EQ(build.out, QByteArray());
     EXPECT_EQ(QString::fromUtf8(build.err),
-              json + QStringLiteral(": channels[0].devices[1].DeviceId: 256 is out of range (0 to "
-                                    "255)\n"));
+              json + QStringLiteral(": channels[0].devices[1].FailAfter: 256 does not fit the "
+                                    "stored field (0 to 255)\n"));
     EXPECT_EQ(readFile(drx), before);
+}
+
+// What the driver loads but no page offers is written, with a warning line
+// per value on the error stream and exit code 0.
+TEST_F(DrxtoolProgram, ValueNoPageOffersWarnsAndIsWritten)
+{
+    const QString json = tempPath(QStringLiteral("odd.json"));
+    const QString drx = tempPath(QStringLiteral("odd.drx"));
+    ASSERT_TRUE(writeFile(json, R"({"channels": [{"kind": "tcp", "devices": [
+        {"DeviceName": "P", "DeviceId": 300, "OutputCoilBlock": 13}]}]})"));
+
+    const Finished build = run({QStringLiteral("build"), json, drx});
+    EXPECT_EQ(build.exitCode, 0);
+    EXPECT_EQ(build.out, QByteArray());
+    EXPECT_EQ(QString::fromUtf8(build.err),
+              QStringLiteral("warning: %1: channels[0].devices[0].DeviceId: 300 is out of range "
+                             "(0 to 255)\n"
+                             "warning: %1: channels[0].devices[0].OutputCoilBlock: 13 is not a "
+                             "multiple of 8\n")
+                  .arg(json));
+    const ProjectFile::Loaded loaded = ProjectFile::load(drx);
+    ASSERT_EQ(loaded.error, ProjectFile::Error::None);
+    EXPECT_EQ(loaded.channels.at(0)->devices.at(0)->DeviceId, 300);
+}
+
+// A name holding "." is refused unless the option takes it.
+TEST_F(DrxtoolProgram, DottedNamesNeedTheOption)
+{
+    const QString json = tempPath(QStringLiteral("dotted.json"));
+    const QString drx = tempPath(QStringLiteral("dotted.drx"));
+    ASSERT_TRUE(writeFile(json, R"({"channels": [{"kind": "tcp", "ChannelName": "A.B"}]})"));
+
+    const Finished refused = run({QStringLiteral("build"), json, drx});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_FALSE(QFileInfo::exists(drx));
+
+    const Finished allowed =
+        run({QStringLiteral("build"), QStringLiteral("--allow-dotted-names"), json, drx});
+    EXPECT_EQ(allowed.exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(allowed.err),
+              QStringLiteral("warning: %1: channels[0].ChannelName: Channel name can not contain "
+                             "\".\".\n")
+                  .arg(json));
+    EXPECT_TRUE(QFileInfo::exists(drx));
 }
 
 TEST_F(DrxtoolProgram, SyntaxErrorNamesLineAndColumn)

@@ -6,11 +6,14 @@
 #include "projectjsonreader.h"
 #include "testprojects.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace testprojects;
 
@@ -51,7 +54,7 @@ const QStringList rtuChannelKeys =
                               QStringLiteral("FlowControl"),
                               QStringLiteral("EthernetEncapsulation"),
                               QStringLiteral("ReportCommErrors")};
-const QStringList rtuDeviceKeys{
+const QStringList deviceKeys{
     QStringLiteral("DeviceName"),
     QStringLiteral("DeviceId"),
     QStringLiteral("TimingReserved"),
@@ -81,7 +84,10 @@ const QStringList rtuDeviceKeys{
     QStringLiteral("tags"),
     QStringLiteral("groups"),
 };
-const QStringList tcpDeviceKeys = rtuDeviceKeys + QStringList{QStringLiteral("DevicePort")};
+const QStringList tcpDeviceKeys = deviceKeys + QStringList{QStringLiteral("DevicePort")};
+const QStringList rtuDeviceKeys =
+    deviceKeys + QStringList{QStringLiteral("Reserved"), QStringLiteral("ReservedByte1"),
+                             QStringLiteral("ReservedByte2")};
 const QStringList groupKeys{QStringLiteral("GroupName"), QStringLiteral("tags"),
                             QStringLiteral("groups")};
 const QStringList tagKeys{QStringLiteral("TagName"),      QStringLiteral("Description"),
@@ -168,6 +174,10 @@ TEST(ProjectJsonRoundTrip, BuildDumpBuildGivesIdenticalPayloads)
     ASSERT_NE(rtu, nullptr);
     EXPECT_EQ(rtu->comProps.BaudRate, 14);
     EXPECT_EQ(rtu->devices[0]->LeadingBytes, -1);
+    const auto *rtuDevice = dynamic_cast<const CModRTUDev *>(rtu->devices[0].get());
+    ASSERT_NE(rtuDevice, nullptr);
+    EXPECT_EQ(rtuDevice->Reserved, -7);
+    EXPECT_EQ(rtuDevice->ReservedByte2, 255);
 }
 
 TEST(ProjectJsonRoundTrip, FixtureChangesEverySettingFromItsDefault)
@@ -348,3 +358,110 @@ TEST(JsonPrinter, EscapesWhatJsonRequiresAndKeepsTheRestAsUtf8)
 }
 
 } // namespace
+
+namespace {
+
+// A project the driver loads although its editors would never make it.
+Channels projectNoEditorWouldMake()
+{
+    Channels channels;
+    for (int i = 0; i < 11; ++i) {
+        auto tcp = std::make_shared<CModTCPChnl>();
+        tcp->name = QStringLiteral("Line %1").arg(i); // a blank
+        channels.push_back(tcp);
+    }
+    auto *tcp = static_cast<CModTCPChnl *>(channels[0].get());
+    tcp->NetworkAdapter = QStringLiteral("eth0");
+    tcp->IpAddress = {-1, 300, 0, 2147483647};
+    tcp->ConnectTimeout = 0;
+    auto device = std::make_shared<CModTCPDev>();
+    device->name = QStringLiteral("Pump.1");
+    device->DeviceId = 300;
+    device->OutputCoilBlock = 13;
+    device->DevicePort = -5;
+    auto tag = std::make_shared<CModTag>();
+    tag->TagName = QString(60, u'T');
+    tag->TagAddress = QStringLiteral("465536");
+    tag->DataType = 42;
+    tag->ScanRate = 1050;
+    device->tags.append(tag);
+    auto unnamed = std::make_shared<CModTag>();
+    unnamed->TagAddress = QStringLiteral("400001");
+    device->tags.append(unnamed);
+    auto twin = std::make_shared<CModTag>();
+    twin->TagAddress = QStringLiteral("400001");
+    device->tags.append(twin); // the same empty name
+    device->groups.push_back(std::make_shared<CModTagGroup>());
+    tcp->devices.push_back(device);
+
+    auto rtu = std::make_shared<CModRTUChnl>();
+    rtu->name = QStringLiteral("Serial");
+    rtu->comProps.BaudRate = 99;
+    rtu->comProps.DataBits = 200;
+    auto rtuDevice = std::make_shared<CModRTUDev>();
+    rtuDevice->Reserved = 123456;
+    rtuDevice->ReservedByte1 = 7;
+    rtu->devices.push_back(rtuDevice);
+    channels.push_back(rtu);
+    return channels;
+}
+
+} // namespace
+
+// Every project the driver loads comes back from its dump byte for byte; what
+// no editor would offer gives warning lines, not a refusal.
+TEST(ProjectJsonRoundTrip, DumpThenBuildReproducesWhatNoEditorWouldMake)
+{
+    const QString original = tempPath(QStringLiteral("odd.drx"));
+    const QString json = tempPath(QStringLiteral("odd.json"));
+    const QString rebuilt = tempPath(QStringLiteral("odd-rebuilt.drx"));
+    const Channels project = projectNoEditorWouldMake();
+    ASSERT_EQ(ProjectFile::save(original, project).error, ProjectFile::Error::None);
+
+    const DrxCommands::Result dump = DrxCommands::dump(original);
+    ASSERT_TRUE(dump.ok()) << dump.error.toStdString();
+    ASSERT_TRUE(writeFile(json, dump.output));
+
+    // The dotted device name is the one thing a plain build refuses.
+    const DrxCommands::Result refused = DrxCommands::build(json, rebuilt);
+    EXPECT_EQ(refused.error, json + QStringLiteral(": channels[0].devices[0].DeviceName: Device "
+                                                   "name can not contain \".\". "
+                                                   "(--allow-dotted-names takes it)"));
+    EXPECT_FALSE(QFile::exists(rebuilt));
+
+    JsonReadOptions allowing;
+    allowing.allowDottedNames = true;
+    const DrxCommands::Result built = DrxCommands::build(json, rebuilt, allowing);
+    ASSERT_TRUE(built.ok()) << built.error.toStdString();
+    const QStringList expectedWarnings = {
+        QStringLiteral("channels: Can't add channel, maximum channels are limited to 10."),
+        QStringLiteral("channels[0].ChannelName: Channel name can not contain space."),
+        QStringLiteral("channels[0].ConnectTimeout: 0 is out of range (1 to 1000)"),
+        QStringLiteral("channels[0].NetworkAdapter: expected one of"),
+        QStringLiteral("channels[0].IpAddress: octet -1 is out of range (0 to 255)"),
+        QStringLiteral("channels[0].devices[0].DeviceName: Device name can not contain \".\"."),
+        QStringLiteral("channels[0].devices[0].DeviceId: 300 is out of range (0 to 255)"),
+        QStringLiteral("channels[0].devices[0].OutputCoilBlock: 13 is not a multiple of 8"),
+        QStringLiteral("channels[0].devices[0].DevicePort: -5 is out of range"),
+        QStringLiteral("channels[0].devices[0].tags[0].TagName: Tag name length more than limit"),
+        QStringLiteral("channels[0].devices[0].tags[0].DataType: 42 is out of range (0 to 12)"),
+        QStringLiteral("channels[0].devices[0].tags[0].ScanRate: 1050 is not a multiple of 100"),
+        QStringLiteral("channels[0].devices[0].tags[1].TagName: Please enter tag name."),
+        QStringLiteral("channels[0].devices[0].tags[2].TagName: Tag Name exists"),
+        QStringLiteral("channels[0].devices[0].groups[0].GroupName: Please enter tag group name."),
+        QStringLiteral("channels[11].BaudRate: 99 is out of range (0 to 14)"),
+        QStringLiteral("channels[11].DataBits: 200 is out of range (0 to 3)"),
+    };
+    for (const QString &expected : expectedWarnings) {
+        const QString prefix = QStringLiteral("warning: ") + json + QStringLiteral(": ") + expected;
+        EXPECT_TRUE(std::any_of(built.warnings.cbegin(), built.warnings.cend(),
+                                [&](const QString &line) { return line.startsWith(prefix); }))
+            << expected.toStdString() << " not in\n"
+            << built.warnings.join(u'\n').toStdString();
+    }
+
+    const ProjectFile::Loaded loaded = ProjectFile::load(rebuilt);
+    ASSERT_EQ(loaded.error, ProjectFile::Error::None) << loaded.message.toStdString();
+    EXPECT_EQ(ProjectFile::encodePayload(loaded.channels).toHex().toStdString(),
+              ProjectFile::encodePayload(project).toHex().toStdString());
+}

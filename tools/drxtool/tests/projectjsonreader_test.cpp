@@ -81,8 +81,6 @@ const std::vector<BadInput> &badInputs()
         {"channels-empty", R"({"channels": []})", "channels: a project needs at least one channel"},
         {"channels-not-an-array", R"({"channels": {}})",
          "channels: expected an array, not an object"},
-        {"eleven-channels", channels(11),
-         "channels: Can't add channel, maximum channels are limited to 10."},
         {"channel-not-an-object", R"({"channels": [1]})",
          "channels[0]: expected an object, not a number"},
         {"kind-missing", R"({"channels": [{"ChannelName": "A"}]})", "channels[0].kind: missing"},
@@ -122,18 +120,49 @@ const std::vector<BadInput> &badInputs()
          "channels[0].devices[0].tags[0].Description: expected a string, not a boolean"},
         {"ip-address-as-array", tcpChannelWith(R"("IpAddress": [10, 0, 0, 1])"),
          "channels[0].IpAddress: expected a string \"a.b.c.d\", not an array"},
-        // values
+        {"beyond-uint8", deviceWith(R"("FailAfter": 256)"),
+         "channels[0].devices[0].FailAfter: 256 does not fit the stored field (0 to 255)"},
+        {"beyond-int32", deviceWith(R"("TimingReserved": 2147483648)"),
+         "channels[0].devices[0].TimingReserved: 2147483648 does not fit the stored field "
+         "(-2147483648 to "
+         "2147483647)"},
+        {"beyond-int64", deviceWith(R"("DeviceId": 1e30)"),
+         "channels[0].devices[0].DeviceId: 1e+30 does not fit the stored field (-2147483648 to "
+         "2147483647)"},
+        {"ip-three-parts", tcpChannelWith(R"("IpAddress": "192.168.1")"),
+         "channels[0].IpAddress: expected four numbers joined by dots, \"a.b.c.d\""},
+        {"ip-octet-beyond-int32", tcpChannelWith(R"("IpAddress": "4294967296.0.0.1")"),
+         "channels[0].IpAddress: expected four numbers joined by dots, \"a.b.c.d\""},
+        // names a host can never reach
+        {"channel-name-with-dot", tcpChannelWith(R"("ChannelName": "Line.2")"),
+         "channels[0].ChannelName: Channel name can not contain \".\". (--allow-dotted-names "
+         "takes it)"},
+        {"device-name-with-dot", deviceWith(R"("DeviceName": "..")"),
+         "channels[0].devices[0].DeviceName: Device name can not contain \".\". "
+         "(--allow-dotted-names takes it)"},
+        {"group-name-with-dot", deviceWith(R"("groups": [{"GroupName": "G.1"}])"),
+         "channels[0].devices[0].groups[0].GroupName: Tag group name can not contain \".\". "
+         "(--allow-dotted-names takes it)"},
+        {"tag-name-with-dot", tagWith(R"("TagName": "T.1", "TagAddress": "400001")"),
+         "channels[0].devices[0].tags[0].TagName: Tag name can not contain \".\". "
+         "(--allow-dotted-names takes it)"},
+    };
+    return rows;
+}
+
+// What the driver loads but no editor would offer: taken, with a warning line
+// that names the place, and the file is written.
+const std::vector<BadInput> &warningInputs()
+{
+    static const std::vector<BadInput> rows = {
+        // more channels than the window adds
+        {"eleven-channels", channels(11),
+         "channels: Can't add channel, maximum channels are limited to 10."},
+        // values outside what the pages offer
         {"out-of-range-low", tcpChannelWith(R"("ConnectTimeout": 0)"),
          "channels[0].ConnectTimeout: 0 is out of range (1 to 1000)"},
         {"out-of-range-high", deviceWith(R"("DemoteFor": 3600001)"),
          "channels[0].devices[0].DemoteFor: 3600001 is out of range (100 to 3600000)"},
-        {"beyond-uint8", deviceWith(R"("FailAfter": 256)"),
-         "channels[0].devices[0].FailAfter: 256 is out of range (0 to 255)"},
-        {"beyond-int32", deviceWith(R"("TimingReserved": 2147483648)"),
-         "channels[0].devices[0].TimingReserved: 2147483648 is out of range (-2147483648 to "
-         "2147483647)"},
-        {"beyond-int64", deviceWith(R"("DeviceId": 1e30)"),
-         "channels[0].devices[0].DeviceId: 1e+30 is out of range (0 to 255)"},
         {"coil-block-not-multiple-of-8", deviceWith(R"("OutputCoilBlock": 13)"),
          "channels[0].devices[0].OutputCoilBlock: 13 is not a multiple of 8"},
         {"scan-rate-not-multiple-of-100", tagWith(R"("TagName": "T", "ScanRate": 1050)"),
@@ -144,10 +173,8 @@ const std::vector<BadInput> &badInputs()
          "channels[0].BaudRate: 15 is out of range (0 to 14)"},
         {"ip-octet-256", tcpChannelWith(R"("IpAddress": "192.168.1.256")"),
          "channels[0].IpAddress: octet 256 is out of range (0 to 255)"},
-        {"ip-three-parts", tcpChannelWith(R"("IpAddress": "192.168.1")"),
-         "channels[0].IpAddress: expected four numbers joined by dots, \"a.b.c.d\""},
         {"ip-negative", tcpChannelWith(R"("IpAddress": "-1.0.0.1")"),
-         "channels[0].IpAddress: expected four numbers joined by dots, \"a.b.c.d\""},
+         "channels[0].IpAddress: octet -1 is out of range (0 to 255)"},
         {"adapter-not-in-list", tcpChannelWith(R"("NetworkAdapter": "eth0")"),
          "channels[0].NetworkAdapter: expected one of \"Default\", \"RealTek Adapter\", "
          "\"Modbus Adapter\""},
@@ -212,6 +239,8 @@ const std::vector<BadInput> &badInputs()
         {"address-beyond-type-range",
          tagWith(R"("TagName": "T", "TagAddress": "465536", "DataType": 6)"),
          "channels[0].devices[0].tags[0].TagAddress: address beyond the data type's range"},
+        {"tcp-unit-id-300", deviceWith(R"("DeviceId": 300)"),
+         "channels[0].devices[0].DeviceId: 300 is out of range (0 to 255)"},
     };
     return rows;
 }
@@ -264,6 +293,56 @@ TEST_F(BuildRefusal, EveryFaultGivesOneLineAndLeavesTheOutputAlone)
     expectOutUntouched(inputs);
 }
 
+// The driver loads these, so their dumps must build again: each is taken with
+// a warning line, the file is written, and its dump builds to the same payload.
+TEST_F(BuildRefusal, ValuesNoEditorOffersGiveAWarningAndAreKept)
+{
+    for (const BadInput &row : warningInputs()) {
+        SCOPED_TRACE(row.name);
+        const QString input =
+            QStringLiteral("%1/%2.json").arg(m_folder, QLatin1StringView(row.name));
+        ASSERT_TRUE(writeFile(input, row.json));
+        const QString output =
+            QStringLiteral("%1/%2.drx").arg(m_folder, QLatin1StringView(row.name));
+        const DrxCommands::Result result = DrxCommands::build(input, output);
+        ASSERT_TRUE(result.ok()) << result.error.toStdString();
+        const QString expected = QStringLiteral("warning: ") + input + QStringLiteral(": ") +
+                                 QString::fromUtf8(row.expected);
+        EXPECT_TRUE(result.warnings.contains(expected))
+            << "expected " << expected.toStdString() << " in\n"
+            << result.warnings.join(u'\n').toStdString();
+        for (const QString &warning : result.warnings)
+            EXPECT_FALSE(warning.contains(QLatin1Char('\n')));
+
+        const DrxCommands::Result dumped = DrxCommands::dump(output);
+        ASSERT_TRUE(dumped.ok()) << dumped.error.toStdString();
+        const ProjectJsonReader::Result again = ProjectJsonReader::read(dumped.output);
+        ASSERT_TRUE(again.ok()) << again.problem->describe({}).toStdString();
+        const ProjectFile::Loaded loaded = ProjectFile::load(output);
+        ASSERT_EQ(loaded.error, ProjectFile::Error::None);
+        EXPECT_EQ(ProjectFile::encodePayload(again.channels).toHex().toStdString(),
+                  ProjectFile::encodePayload(loaded.channels).toHex().toStdString());
+    }
+}
+
+TEST_F(BuildRefusal, DottedNamesAreTakenWhenAllowed)
+{
+    const QString input = m_folder + QStringLiteral("/dotted.json");
+    ASSERT_TRUE(writeFile(input, tcpChannelWith(R"("ChannelName": "Line.2")")));
+    const QString output = m_folder + QStringLiteral("/dotted.drx");
+    JsonReadOptions allowing;
+    allowing.allowDottedNames = true;
+    const DrxCommands::Result result = DrxCommands::build(input, output, allowing);
+    ASSERT_TRUE(result.ok()) << result.error.toStdString();
+    EXPECT_EQ(result.warnings,
+              QStringList{QStringLiteral("warning: %1: channels[0].ChannelName: Channel name can "
+                                         "not contain \".\".")
+                              .arg(input)});
+    const ProjectFile::Loaded loaded = ProjectFile::load(output);
+    ASSERT_EQ(loaded.error, ProjectFile::Error::None);
+    EXPECT_EQ(loaded.channels.at(0)->name, QStringLiteral("Line.2"));
+}
+
 TEST_F(BuildRefusal, MissingInputIsNamed)
 {
     const QString input = m_folder + QStringLiteral("/missing.json");
@@ -297,6 +376,24 @@ struct RangeRow
 
 constexpr qint64 Int32Min = std::numeric_limits<qint32>::min();
 constexpr qint64 Int32Max = std::numeric_limits<qint32>::max();
+
+// What the project file stores each setting in: one byte, or an int32.
+std::pair<qint64, qint64> storedWidth(const char *key)
+{
+    static const QStringList byteFields{QStringLiteral("WriteOptimization"),
+                                        QStringLiteral("DutyCycle"),
+                                        QStringLiteral("ComPort"),
+                                        QStringLiteral("DataBits"),
+                                        QStringLiteral("Parity"),
+                                        QStringLiteral("StopBits"),
+                                        QStringLiteral("FlowControl"),
+                                        QStringLiteral("FailAfter"),
+                                        QStringLiteral("DemoteAfter"),
+                                        QStringLiteral("BitNumber")};
+    if (byteFields.contains(QLatin1StringView(key)))
+        return {0, 255};
+    return {Int32Min, Int32Max};
+}
 
 const RangeRow rangeRows[] = {
     {RangeRow::TcpChannel, "ConnectTimeout", 1, 1000, 1},
@@ -377,7 +474,7 @@ QJsonValue valueAt(const QJsonObject &root, RangeRow::Object object, const QStri
     return node.value(key);
 }
 
-TEST(BuildRanges, BothEndsAreAcceptedAndOneBeyondIsRefused)
+TEST(BuildRanges, BothEndsAreTakenQuietlyAndOneBeyondWarnsOrIsRefused)
 {
     for (const RangeRow &row : rangeRows) {
         const QString key = QString::fromLatin1(row.key);
@@ -390,22 +487,40 @@ TEST(BuildRanges, BothEndsAreAcceptedAndOneBeyondIsRefused)
             EXPECT_EQ(valueAt(ProjectJson::toJson(result.channels), row.object, key),
                       QJsonValue(accepted));
         }
-        for (qint64 refused : {row.minimum - 1, row.maximum + 1}) {
-            const auto [project, path] = projectWith(row.object, key, refused);
+        // One beyond either end: refused when the stored field cannot hold
+        // it, otherwise kept with a warning (the driver loads it).
+        for (qint64 beyond : {row.minimum - 1, row.maximum + 1}) {
+            const auto [project, path] = projectWith(row.object, key, beyond);
             const ProjectJsonReader::Result result = ProjectJsonReader::read(project);
-            ASSERT_FALSE(result.ok()) << refused;
-            EXPECT_EQ(result.problem->place, path + QLatin1Char('.') + key);
-            EXPECT_EQ(result.problem->reason, QStringLiteral("%1 is out of range (%2 to %3)")
-                                                  .arg(refused)
-                                                  .arg(row.minimum)
-                                                  .arg(row.maximum));
+            const QString place = path + QLatin1Char('.') + key;
+            const auto [storedMinimum, storedMaximum] = storedWidth(row.key);
+            if (beyond < storedMinimum || beyond > storedMaximum) {
+                ASSERT_FALSE(result.ok()) << beyond;
+                EXPECT_EQ(result.problem->place, place);
+                EXPECT_EQ(result.problem->reason,
+                          QStringLiteral("%1 does not fit the stored field (%2 to %3)")
+                              .arg(beyond)
+                              .arg(storedMinimum)
+                              .arg(storedMaximum));
+                continue;
+            }
+            ASSERT_TRUE(result.ok()) << beyond;
+            ASSERT_EQ(result.warnings.size(), 1) << beyond;
+            EXPECT_EQ(result.warnings[0].place, place);
+            EXPECT_EQ(result.warnings[0].reason, QStringLiteral("%1 is out of range (%2 to %3)")
+                                                     .arg(beyond)
+                                                     .arg(row.minimum)
+                                                     .arg(row.maximum));
+            EXPECT_EQ(valueAt(ProjectJson::toJson(result.channels), row.object, key),
+                      QJsonValue(beyond));
         }
         if (row.step > 1) {
             const ProjectJsonReader::Result result =
                 ProjectJsonReader::read(projectWith(row.object, key, row.minimum + 1).first);
-            ASSERT_FALSE(result.ok());
+            ASSERT_TRUE(result.ok());
+            ASSERT_EQ(result.warnings.size(), 1);
             EXPECT_EQ(
-                result.problem->reason,
+                result.warnings[0].reason,
                 QStringLiteral("%1 is not a multiple of %2").arg(row.minimum + 1).arg(row.step));
         }
     }

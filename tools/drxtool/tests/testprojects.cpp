@@ -199,6 +199,9 @@ QByteArray everySettingChanged()
                     "BlockReadStrings": true,
                     "TcpFraming": false,
                     "LeadingBytes": -1,
+                    "Reserved": -7,
+                    "ReservedByte1": 1,
+                    "ReservedByte2": 255,
                     "tags": [
                         {
                             "TagName": "Gewicht",
