@@ -1,6 +1,7 @@
 #include "mailpayload.h"
 
 #include "archive.h"
+#include "payloaddecode.h"
 
 namespace MailPayload {
 
@@ -22,13 +23,9 @@ QByteArray encode(const Record &record)
 
 template<class T> ArchiveStatus decode(QByteArrayView payload, T &target)
 {
-    T decoded;
     // Bytes after the record were never looked at by the host runtime's
     // readers, so they are tolerated.
-    ArchiveStatus status = readPayload(payload, decoded, noClasses(), TrailingBytes::Allowed);
-    if (status.ok())
-        target = std::move(decoded);
-    return status;
+    return decodePayloadInto(payload, target, noClasses(), TrailingBytes::Allowed);
 }
 
 } // namespace

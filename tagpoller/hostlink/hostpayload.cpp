@@ -1,6 +1,7 @@
 #include "hostpayload.h"
 
 #include "archive.h"
+#include "payloaddecode.h"
 
 namespace HostPayload {
 
@@ -15,14 +16,10 @@ QByteArray encode(const Record &record)
 
 template<class T> ArchiveStatus decode(QByteArrayView payload, T &target)
 {
-    T decoded;
     // The host runtime's writer ends the payload with the record, but an
     // older reader of these payloads never looked past it, so bytes beyond
     // the record are tolerated as they always were.
-    ArchiveStatus status = readPayload(payload, decoded, recordClasses(), TrailingBytes::Allowed);
-    if (status.ok())
-        target = std::move(decoded);
-    return status;
+    return decodePayloadInto(payload, target, recordClasses(), TrailingBytes::Allowed);
 }
 
 } // namespace
