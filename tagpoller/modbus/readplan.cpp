@@ -223,5 +223,6 @@ void ResetTagsForRun(CModDevice &device)
     ForEachDeviceTag(device, [](CModTag &tag) {
         tag.flags &= ~quint32(CModTag::ErrorState | CModTag::ValuePresent);
         tag.flags |= CModTag::Redraw;
+        tag.lastGoodRead = 0;
     });
 }

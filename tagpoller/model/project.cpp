@@ -79,11 +79,19 @@ CModTag *Project::FindTagByPath(QStringView path, qint32 requestId)
 
 bool Project::NewProject()
 {
-    if (m_modified && m_notifier.askYesNo(DriverString::text(DriverString::SaveExistingProject))) {
-        SaveProject();
-        // Discarding a project the user wanted saved would lose it.
-        if (m_modified)
+    if (m_modified) {
+        switch (m_notifier.askYesNoCancel(DriverString::text(DriverString::SaveExistingProject))) {
+        case Notifier::Answer::Cancel:
             return false;
+        case Notifier::Answer::Yes:
+            SaveProject();
+            // Discarding a project the user wanted saved would lose it.
+            if (m_modified)
+                return false;
+            break;
+        case Notifier::Answer::No:
+            break;
+        }
     }
     m_channels.clear();
     setPath(QString());
