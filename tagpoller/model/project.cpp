@@ -94,9 +94,11 @@ bool Project::NewProject()
         }
     }
     m_channels.clear();
+    // The views hold pointers into the tree just cleared: they hear of it
+    // before anything else is signalled, or the next handler meets freed nodes.
+    Q_EMIT projectReset();
     setPath(QString());
     setModified(false);
-    Q_EMIT projectReset();
     return true;
 }
 
@@ -159,9 +161,9 @@ bool Project::LoadProjectFile(const QString &path)
         return false;
     }
     m_channels = std::move(loaded.channels);
+    Q_EMIT projectReset(); // first, as in NewProject()
     setPath(path);
     setModified(false);
-    Q_EMIT projectReset();
     return true;
 }
 

@@ -607,6 +607,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // save question was cancelled, keeps the window open: closing would lose it.
     if (!m_state.project.NewProject()) {
         m_closeFromSignal = false;
+        // A run released for this close has ended: the window stays to edit.
+        returnToConfigurationMode();
         event->ignore();
         return;
     }

@@ -679,7 +679,10 @@ TEST(MainWindowTest, F4OnATagEditsTheTagAndFileCommandsHaveTheirKeys)
     QTest::keyClick(driver.window->tagList(), Qt::Key_F4);
     EXPECT_EQ(opened, QStringLiteral("CTagDlg"));
 
-    // Elsewhere F4 is still the properties of the tree item.
+    // Elsewhere F4 is still the properties of the tree item. The closed dialog
+    // took the activation with it.
+    driver.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(driver.window.get()));
     driver.window->projectTree()->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return driver.window->projectTree()->hasFocus(); }, 5000));
     opened.clear();

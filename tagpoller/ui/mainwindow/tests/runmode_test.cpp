@@ -32,7 +32,13 @@ protected:
     RunModeWindow()
         : store(QString(DriverSettingsOrganization), QString(DriverSettingsApplication))
         , state(notifier, DriverSettings{})
-        , log({3, QDir(testsupport::tempRoot()).filePath(QStringLiteral("data"))})
+        // Each test its own folder: a closed window saves its messages, and the
+        // next test's log would start with them.
+        , log({3,
+               QDir(testsupport::tempRoot())
+                   .filePath(QStringLiteral("data-") +
+                             QString::fromUtf8(
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name()))})
     {
         sim.start();
     }
