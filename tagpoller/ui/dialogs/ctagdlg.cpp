@@ -5,6 +5,7 @@
 #include "datatypes.h"
 #include "driverstrings.h"
 #include "notifier.h"
+#include "objectnames.h"
 #include "tagaddress.h"
 #include "taglist.h"
 #include "textincrement.h"
@@ -233,6 +234,12 @@ bool CTagDlg::takeData()
         return refuse(m_nameEdit, DriverString::text(DriverString::EnterTagName));
     if (isNameTakenByAnotherTag(name))
         return refuse(m_nameEdit, DriverString::text(DriverString::TagNameExists));
+    // A dot would split the host's item path; names already stored keep loading.
+    if (m_editedTag == nullptr || name != m_editedTag->TagName) {
+        const QString dotted = ObjectNames::checkNewName(name, ObjectNames::Kind::Tag);
+        if (!dotted.isEmpty())
+            return refuse(m_nameEdit, dotted);
+    }
     tag.TagName = name;
 
     tag.Description = m_descriptionEdit->text();

@@ -355,6 +355,18 @@ TEST_F(TagDialogTest, RegisterBeyondTheTypesEndStaysOpenSilently)
     EXPECT_TRUE(tags.isEmpty());
 }
 
+TEST_F(TagDialogTest, NewNamesWithADotAreRefused)
+{
+    CTagDlg dialog(tags, notifier);
+    ASSERT_TRUE(showActive(dialog));
+    const TagControls controls(dialog);
+    controls.name->insert(u"Level.1"_s); // as pasted: typing drops the dot
+    click(controls.ok);
+    EXPECT_EQ(takeMessages(), Messages{"Tag name can not contain \".\"."});
+    EXPECT_EQ(QApplication::focusWidget(), controls.name);
+    EXPECT_TRUE(tags.isEmpty());
+}
+
 TEST_F(TagDialogTest, NameRulesComeFirstAndInOrder)
 {
     tags.append(makeTag(u"Pump"_s));
