@@ -302,8 +302,7 @@ qint64 DriverSession::onMessage(const hostmsg::Message &message)
     CAryTxnTags values;
     const ArchiveStatus status = HostPayload::decodeTagValues(message.payload, values);
     if (!status.ok()) {
-        printNote(
-            QStringLiteral("cannot read a delivery: %1").arg(describeArchiveStatus(status)));
+        printNote(QStringLiteral("cannot read a delivery: %1").arg(describeArchiveStatus(status)));
         return DeliveryAcknowledged;
     }
     if (m_phase != Phase::Requesting && m_phase != Phase::Running)
@@ -332,9 +331,9 @@ qint64 DriverSession::onMessage(const hostmsg::Message &message)
             QMetaObject::invokeMethod(
                 this, [this] { finish(0); }, Qt::QueuedConnection);
     }
-    // A reader of a pipe sees each delivery as it comes.
-    std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
-    std::fflush(stdout);
+    // A reader of a pipe sees each delivery as it comes, from the output's own
+    // thread: the driver has its answer at once however slowly it is read.
+    m_output.write(std::move(lines));
     return DeliveryAcknowledged;
 }
 

@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "desktop.h"
+#include "outputqueue.h"
 #include "terminationsignals.h"
 #include "valueline.h"
 
@@ -97,6 +98,8 @@ private:
     QHash<qint32, int> m_lastTypeOfId;
     int m_failedWrites = 0;
 
+    // Values are printed from here, so that a slow reader never delays an answer.
+    OutputQueue m_output{stdout};
     std::unique_ptr<QSocketNotifier> m_input;
     QByteArray m_inputBuffer;
 };

@@ -10,6 +10,7 @@
 #include "singleinstance.h"
 #include "startup.h"
 #include "suiteversion.h"
+#include "terminationsignals.h"
 #include "widgetnotifier.h"
 
 #include <QApplication>
@@ -88,6 +89,10 @@ int main(int argc, char *argv[])
     if (auto *widgetNotifier = dynamic_cast<WidgetNotifier *>(notifier.get()))
         widgetNotifier->setParent(&window);
     window.setOpenLastRequested(options.openLast);
+    // A host (or a session) that terminates the driver loses nothing.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &window,
+                     &MainWindow::closeFromSignal);
     window.show();
     return QApplication::exec();
 }

@@ -23,6 +23,11 @@ bool ConsoleNotifier::askYesNo(const QString &text)
     return m_answerYes;
 }
 
+Notifier::Answer ConsoleNotifier::askYesNoCancel(const QString &text)
+{
+    return askYesNo(text) ? Answer::Yes : Answer::No;
+}
+
 QString ConsoleNotifier::getOpenFileName(const FileDialog &dialog)
 {
     print("file dialog (cancelled)", dialog.title);

@@ -20,6 +20,8 @@ public:
 
     void showMessage(const QString &text, Icon icon) override;
     bool askYesNo(const QString &text) override;
+    // The same answer as askYesNo: Yes or No, never Cancel.
+    Answer askYesNoCancel(const QString &text) override;
     QString getOpenFileName(const FileDialog &dialog) override;
     QString getSaveFileName(const FileDialog &dialog) override;
 

@@ -9,6 +9,7 @@ class Notifier
 {
 public:
     enum class Icon { None, Stop, Question, Information };
+    enum class Answer { Yes, No, Cancel };
 
     struct FileDialog
     {
@@ -32,6 +33,15 @@ public:
     }
     // A Yes/No box with the question icon; true for Yes.
     virtual bool askYesNo(const QString &text) = 0;
+    // A Yes/No/Cancel box with the question icon, for questions whose No
+    // discards something: Escape and closing the box answer Cancel. A
+    // notifier that cannot ask three ways answers Cancel, which keeps
+    // everything as it is.
+    virtual Answer askYesNoCancel(const QString &text)
+    {
+        Q_UNUSED(text)
+        return Answer::Cancel;
+    }
     // The chosen path, or an empty string when the user cancels. The open
     // dialog accepts only existing files; the save dialog asks before
     // overwriting one.

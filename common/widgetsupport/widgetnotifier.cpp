@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTimer>
+
+#include <chrono>
 
 namespace {
 
@@ -38,6 +41,34 @@ bool WidgetNotifier::askYesNo(const QString &text)
     QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
                     QMessageBox::Yes | QMessageBox::No, m_parent);
     return box.exec() == QMessageBox::Yes;
+}
+
+Notifier::Answer WidgetNotifier::askYesNoCancel(const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, m_parent);
+    // Escape and the close button must never pick No: No discards.
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
+void WidgetNotifier::showTimedMessage(const QString &text, int seconds)
+{
+    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, m_parent);
+    QTimer closer;
+    closer.setSingleShot(true);
+    closer.setInterval(std::chrono::seconds(qMax(seconds, 0)));
+    QObject::connect(&closer, &QTimer::timeout, &box, &QDialog::reject);
+    closer.start();
+    box.exec();
 }
 
 QString WidgetNotifier::getOpenFileName(const FileDialog &dialog)

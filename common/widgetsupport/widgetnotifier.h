@@ -15,6 +15,10 @@ public:
 
     void showMessage(const QString &text, Icon icon) override;
     bool askYesNo(const QString &text) override;
+    Answer askYesNoCancel(const QString &text) override;
+    // An information box that closes itself after `seconds`, so that a start
+    // nobody watches does not wait for a click.
+    void showTimedMessage(const QString &text, int seconds) override;
     QString getOpenFileName(const FileDialog &dialog) override;
     QString getSaveFileName(const FileDialog &dialog) override;
 

@@ -3,6 +3,7 @@
 #include "settingsvalue.h"
 
 #include <QRegularExpression>
+#include <QSettings>
 
 #include <algorithm>
 
@@ -28,6 +29,12 @@ WindowPlacement WindowPlacement::read(const QSettings &settings)
     placement.height =
         readSettingsInteger(settings, MainWindowSection + QStringLiteral("cy"), placement.height);
     return placement;
+}
+
+bool WindowPlacement::isStored(const QSettings &settings)
+{
+    return settings.contains(MainWindowSection + u'x') ||
+           settings.contains(MainWindowSection + u'y');
 }
 
 void WindowPlacement::write(QSettings &settings) const

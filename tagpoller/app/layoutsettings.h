@@ -25,6 +25,8 @@ struct WindowPlacement
     int height = 500; // "cy"
 
     static WindowPlacement read(const QSettings &settings);
+    // False until a placement was written: the window's first start.
+    static bool isStored(const QSettings &settings);
     void write(QSettings &settings) const;
 
     // The rectangle to use on a screen of `screen` size: x within 0 to

@@ -59,6 +59,8 @@ bool RunMode::SwitchToRuntime()
 
     auto runtime = std::make_unique<ModbusRuntime>(services);
     switch (runtime->check(channels)) {
+    case ModbusRuntime::StartResult::BadDeviceId: // each device is named in the log
+        return false;
     case ModbusRuntime::StartResult::DuplicateDeviceIds:
         m_log.AddMsg(DriverString::text(DriverString::DuplicateDeviceIdsCannotRun));
         return false;

@@ -99,7 +99,17 @@ qint64 HostLink::OnItemRequest(const hostmsg::Message &message)
         return NotHandled;
     }
 
+    if (request.items.size() > MaxRequestedItems) {
+        log(QStringLiteral("Item request with %1 items refused, at most %2 are taken.")
+                .arg(request.items.size())
+                .arg(MaxRequestedItems));
+        return NoItemResolved;
+    }
+
     const ItemResolver::Result result = ItemResolver::ResolveItems(m_channels, request, m_eventLog);
+    // Writes find their tag by id through the runtime's index.
+    if (m_runtime)
+        m_runtime->rebuildRequestIndex();
     if (!result.succeeded()) {
         // Polling stops; a link that was delivering keeps its host window.
         if (m_runtime)

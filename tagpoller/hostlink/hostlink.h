@@ -39,6 +39,10 @@ public:
     static constexpr qint64 WriteRequestTaken = 600;
     static constexpr qint64 NotHandled = 0;
 
+    // More items than any project of this driver holds tags: refused whole,
+    // with one log line, rather than resolved (and logged) one by one.
+    static constexpr size_t MaxRequestedItems = 250'000;
+
     // `channels` is the project's channel list, which the link resolves names
     // in; `desktop` sends the deliveries; `eventLog` may be null. All of them
     // and the state must outlive the link.

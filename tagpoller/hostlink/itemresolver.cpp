@@ -1,8 +1,11 @@
 #include "itemresolver.h"
 
+#include "devicetags.h"
 #include "driverstrings.h"
 #include "eventlog.h"
 #include "hostrecords.h"
+
+#include <unordered_map>
 
 namespace ItemResolver {
 
@@ -70,17 +73,47 @@ Result ResolveItems(const Channels &channels, const CAryReqTags &request, EventL
         return result;
     }
 
+    // Who holds each id now: one walk of the project per request, not one
+    // per item.
+    std::unordered_map<qint32, CModTag *> holders;
+    for (const auto &channel : channels) {
+        if (!channel)
+            continue;
+        for (const auto &device : channel->devices) {
+            ForEachDeviceTag(*device, [&](CModTag &tag) {
+                if (tag.requestId != 0)
+                    holders[tag.requestId] = &tag;
+            });
+        }
+    }
+
     for (const auto &item : request.items) {
         CModTag *tag = item ? FindTag(channels, item->name) : nullptr;
         if (tag) {
-            tag->SetRequestId(item->requestId);
+            const qint32 id = item->requestId;
+            if (tag->requestId != 0 && tag->requestId != id) {
+                auto previous = holders.find(tag->requestId);
+                if (previous != holders.end() && previous->second == tag)
+                    holders.erase(previous);
+            }
+            if (id != 0) {
+                CModTag *&holder = holders[id];
+                if (holder && holder != tag)
+                    holder->SetRequestId(0);
+                holder = tag;
+            }
+            tag->SetRequestId(id);
             ++result.found;
         } else {
             ++result.notFound;
-            log(eventLog, DriverString::format(DriverString::RequestedItemNotFound,
-                                               {item ? item->name : QString()}));
+            if (result.notFound <= MaxNamedNotFound)
+                log(eventLog, DriverString::format(DriverString::RequestedItemNotFound,
+                                                   {item ? item->name : QString()}));
         }
     }
+    if (result.notFound > MaxNamedNotFound)
+        log(eventLog, QStringLiteral("%1 more requested items NOT found.")
+                          .arg(result.notFound - MaxNamedNotFound));
 
     if (result.notFound == 0) {
         log(eventLog, DriverString::format(DriverString::AllRequestedItemsFound,

@@ -29,8 +29,11 @@ struct Result
 CModTag *FindTag(const Channels &channels, QStringView name);
 
 // Gives every tag the request names the item's request id, in item order (a
-// tag named twice keeps the later id), and logs each item not found and then
-// the summary. `log` may be null.
+// tag named twice keeps the later id), and logs each item not found (the first
+// MaxNamedNotFound of them, then their count) and then the summary. An id
+// given to a tag is taken away from any other tag that held it, so the values
+// and writes of an id always belong to one tag. `log` may be null.
+inline constexpr int MaxNamedNotFound = 1000;
 Result ResolveItems(const Channels &channels, const CAryReqTags &request, EventLog *log);
 
 } // namespace ItemResolver

@@ -78,6 +78,16 @@ void CFrame::OnFrameReply(DeviceRuntime &device, CMbaxp &engine)
                 .arg(m_turnaround));
 }
 
+void CFrame::ValuesNoLongerCurrent(DeviceRuntime &device)
+{
+    for (int recordIndex : m_plan.records) {
+        for (CModTag *tag : device.addressTags()[size_t(recordIndex)].tags) {
+            if (tag->flags & CModTag::ValuePresent)
+                TagRuntime::EnterErrorState(*tag, device.services());
+        }
+    }
+}
+
 bool CFrame::OnFrameException(DeviceRuntime &device, quint8 code)
 {
     m_lastExceptionCode = code;

@@ -31,6 +31,11 @@ public:
     // An exception reply: the frame's tags enter the error state. Returns true
     // when this reply disabled the frame.
     bool OnFrameException(DeviceRuntime &device, quint8 code);
+    // The values of the frame's tags can no longer be vouched for (a read
+    // that timed out, a connection lost): every tag that has a value enters
+    // the error state until its next good read. A tag without one has nothing
+    // to take back and stays silent until its first value.
+    void ValuesNoLongerCurrent(DeviceRuntime &device);
 
     // "Frm: %d Addr: [%d to %d]"
     QString label() const;

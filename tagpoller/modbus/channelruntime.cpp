@@ -131,8 +131,10 @@ void ChannelRuntime::OnConnectFinished(bool success)
     m_connected = success;
     if (success) {
         m_services.log(QStringLiteral("Channel %1, Connect success...").arg(m_channel.name));
-        for (const auto &device : m_devices)
+        for (const auto &device : m_devices) {
             device->SetEngine(m_engine);
+            device->DropWritesQueuedBeforeConnect();
+        }
         m_state = State::Connected;
         m_attemptFailed = false;
         m_attemptCount = 0;
@@ -174,7 +176,10 @@ void ChannelRuntime::OnTick()
                 PollNext();
             }
         } else {
-            // A lost connection: start over with an immediate attempt.
+            // A lost connection: no value read so far can be vouched for any
+            // more. Start over with an immediate attempt.
+            for (const auto &device : m_devices)
+                device->ValuesNoLongerCurrent();
             ResetRuntime();
         }
         return;
@@ -190,6 +195,8 @@ void ChannelRuntime::OnTick()
                 m_abandoned = true;
                 m_services.log(QStringLiteral("Reconnect will not be attempted for channel %1")
                                    .arg(m_channel.name));
+                for (const auto &device : m_devices)
+                    device->ValuesNoLongerCurrent();
                 return;
             }
             m_services.log(

@@ -347,7 +347,7 @@ void CMbaxp::takeWrite(CMbDevice &record, const QByteArray &adu)
         trace(QStringLiteral("Write Exception:  [Device - %1, FuncCode - %2 ]")
                   .arg(record.unitId)
                   .arg(function));
-        record.device->OnRequestFailed(check.exceptionCode);
+        record.device->OnWriteFailed(check.exceptionCode);
         return;
     }
     if (!check.isOk()) {

@@ -24,7 +24,10 @@ public:
     virtual ~MbUnitClient() = default;
     virtual void OnResponse() = 0;                 // a read reply was taken
     virtual void OnWriteReply() = 0;               // a write was echoed
-    virtual void OnRequestFailed(quint8 code) = 0; // an exception reply
+    virtual void OnRequestFailed(quint8 code) = 0; // an exception reply to a read
+    // An exception reply to a write. Its own path: a read may be in flight,
+    // and its reply must still land in the frame that asked for it.
+    virtual void OnWriteFailed(quint8 code) = 0;
 };
 
 // The engine's view of its channel: the timer, the next turn and the end of a

@@ -12,6 +12,24 @@
 
 using ValueCodec::WriteTarget;
 
+namespace {
+
+// A host value as the log shows it: the number in full, so that a refused
+// 1e12 reads as what was sent.
+QString valueText(const CModData &value)
+{
+    switch (value.type()) {
+    case DataTypeCode::Float:
+        return QString::number(double(value.asFloat()), 'g', 9);
+    case DataTypeCode::Double:
+        return QString::number(value.asDouble(), 'g', 17);
+    default:
+        return QString::number(value.asInteger64());
+    }
+}
+
+} // namespace
+
 DeviceRuntime::DeviceRuntime(CModDevice &device, const CModChnl &channel,
                              const RuntimeServices &services)
     : m_device(device)
@@ -54,19 +72,40 @@ bool DeviceRuntime::CheckHasTags()
     ReadPlan plan = PlanDevice(m_device);
     if (m_services.generateFrameDetails)
         PlanningFiles::write(plan, m_device.name, m_services.projectFolder, m_services.notifier);
+    // One line per tag, up to a few; a generated project with thousands of
+    // such tags gets a count rather than a flood.
+    constexpr int NamedBeyondSpace = 10;
+    int beyondSpace = 0;
+    for (int index : plan.beyondSpace) {
+        for (const CModTag *tag : plan.addressTags[size_t(index)].tags) {
+            if (++beyondSpace <= NamedBeyondSpace)
+                m_services.log(
+                    QStringLiteral("Device: %1; Tag [%2] at address %3 runs past the end of its "
+                                   "address space, it will not be read.")
+                        .arg(m_device.name, tag->TagName, tag->TagAddress));
+        }
+    }
+    if (beyondSpace > NamedBeyondSpace)
+        m_services.log(QStringLiteral("Device: %1; %2 more tags run past the end of their address "
+                                      "space, they will not be read.")
+                           .arg(m_device.name)
+                           .arg(beyondSpace - NamedBeyondSpace));
     m_addressTags = std::move(plan.addressTags);
     m_frames.clear();
     m_frames.reserve(plan.frames.size());
     for (PlannedFrame &frame : plan.frames)
         m_frames.emplace_back(std::move(frame));
     m_currentFrame = -1;
+    m_allFramesDisabledReported = false;
     return hasTags;
 }
 
 void DeviceRuntime::ResetRuntime()
 {
     const RuntimeClock::Tick now = RuntimeClock::now();
-    m_currentFrame = 0;
+    // Frames switched off by the device stay off: starting on one would stall
+    // the device for good while its tags still looked current.
+    m_currentFrame = m_frames.empty() ? 0 : firstEnabledFrameFrom(0);
     m_demoted = false;
     m_successiveFailures = 0;
     m_lastSent = now;
@@ -106,6 +145,7 @@ void DeviceRuntime::PollNext(quint16 transactionId)
         m_readOwed = false; // nothing to read: writes may go on
         return;
     }
+    m_currentFrame = firstEnabledFrameFrom(m_currentFrame);
     CFrame &frame = m_frames[size_t(m_currentFrame)];
     if (!frame.isDisabled() && m_engine) {
         frame.SendRead(transactionId, *m_engine);
@@ -155,6 +195,7 @@ void DeviceRuntime::sendWrite(const CWrtTagVal &entry, quint16 transactionId)
     }
     }
     m_lastRequest = RequestKind::Write;
+    m_lastWriteTagName = entry.tagName;
     if (m_services.verbose())
         m_services.log(QStringLiteral("Write Sent to Device : %1, Address : %2, Value : %3.")
                            .arg(m_device.DeviceId)
@@ -168,13 +209,27 @@ void DeviceRuntime::moveToNextFrame()
     const int count = int(m_frames.size());
     if (count == 0)
         return;
-    int index = m_currentFrame;
+    m_currentFrame = firstEnabledFrameFrom((std::max(m_currentFrame, 0) + 1) % count);
+}
+
+int DeviceRuntime::firstEnabledFrameFrom(int index)
+{
+    const int count = int(m_frames.size());
+    if (count == 0)
+        return index;
+    index = std::clamp(index, 0, count - 1);
     for (int step = 0; step < count; ++step) {
-        index = (index + 1) % count;
-        if (!m_frames[size_t(index)].isDisabled())
-            break;
+        const int candidate = (index + step) % count;
+        if (!m_frames[size_t(candidate)].isDisabled())
+            return candidate;
     }
-    m_currentFrame = index;
+    if (!m_allFramesDisabledReported) {
+        m_allFramesDisabledReported = true;
+        m_services.log(QStringLiteral("Device: %1; every read frame is reported as [bad address], "
+                                      "the device is no longer read in this run.")
+                           .arg(m_device.name));
+    }
+    return index;
 }
 
 void DeviceRuntime::replied()
@@ -242,6 +297,44 @@ void DeviceRuntime::OnRequestFailed(quint8 code)
     m_wait = 0;
 }
 
+void DeviceRuntime::OnWriteFailed(quint8 code)
+{
+    // The write is lost: the host and the operator hear of it. The read in
+    // flight, its frame and the ready flag are left alone; only the demotion
+    // count sees a device that refuses requests.
+    m_services.log(QStringLiteral("%1 : write to Tag [%2] refused by the device, exception %3.")
+                       .arg(channelDeviceText(), m_lastWriteTagName)
+                       .arg(code));
+    if (!m_device.AutoDemote)
+        return;
+    ++m_successiveFailures;
+    if (m_successiveFailures > m_device.DemoteAfter && !m_demoted) {
+        m_demoted = true;
+        m_demotionStart = RuntimeClock::now();
+        m_services.log(QStringLiteral("%1 : Demoted for %2 milliseconds...")
+                           .arg(channelDeviceText())
+                           .arg(m_device.DemoteFor));
+    }
+}
+
+void DeviceRuntime::ValuesNoLongerCurrent()
+{
+    for (CFrame &frame : m_frames)
+        frame.ValuesNoLongerCurrent(*this);
+}
+
+void DeviceRuntime::DropWritesQueuedBeforeConnect()
+{
+    if (m_writeQueue.empty())
+        return;
+    m_services.log(QStringLiteral("%1 : %2 write requests queued before the connection was made "
+                                  "were dropped, not sent...")
+                       .arg(channelDeviceText())
+                       .arg(m_writeQueue.size()));
+    m_writeQueue.clear();
+    m_writesPending = false;
+}
+
 void DeviceRuntime::OnTick()
 {
     const RuntimeClock::Tick now = RuntimeClock::now();
@@ -261,6 +354,10 @@ void DeviceRuntime::OnTick()
     // same frame is read again and no tag changes.
     m_wait = RuntimeClock::elapsed(m_lastActivity, now);
     if (m_wait > ReplyTimeoutMs) {
+        // A read that went unanswered: its frame's values are no longer current.
+        if (!m_ready && m_lastRequest == RequestKind::Read && m_currentFrame >= 0 &&
+            size_t(m_currentFrame) < m_frames.size())
+            m_frames[size_t(m_currentFrame)].ValuesNoLongerCurrent(*this);
         ++m_timeouts;
         m_ready = true;
         m_wait = 0;
@@ -278,11 +375,16 @@ bool DeviceRuntime::WriteTag(qint32 requestId, const CModData &value)
                        EventLog::Level::Verbose);
         return false;
     }
-    if (tag->ClientAccess == ClientAccessCode::ReadWrite)
-        QueueWrite(*tag, value);
-    else
-        m_services.log(DriverString::format(DriverString::CannotWriteReadOnlyTag, {tag->TagName}));
+    WriteTag(*tag, value);
     return true;
+}
+
+void DeviceRuntime::WriteTag(const CModTag &tag, const CModData &value)
+{
+    if (tag.ClientAccess == ClientAccessCode::ReadWrite)
+        QueueWrite(tag, value);
+    else
+        m_services.log(DriverString::format(DriverString::CannotWriteReadOnlyTag, {tag.TagName}));
 }
 
 void DeviceRuntime::QueueWrite(const CModTag &tag, const CModData &value)
@@ -290,6 +392,13 @@ void DeviceRuntime::QueueWrite(const CModTag &tag, const CModData &value)
     if (m_demoted && m_device.DiscardWritesWhileDemoted) {
         m_services.log(QStringLiteral("%1 : demoted, Tag [%2] write request ignored...")
                            .arg(channelDeviceText(), tag.TagName));
+        return;
+    }
+
+    if (!ValueCodec::fitsDataType(value, tag.DataType)) {
+        m_services.log(QStringLiteral("%1 : Tag [%2] can not hold the value %3, write request "
+                                      "refused...")
+                           .arg(channelDeviceText(), tag.TagName, valueText(value)));
         return;
     }
 
@@ -329,6 +438,14 @@ void DeviceRuntime::QueueWrite(const CModTag &tag, const CModData &value)
             *queued = std::move(entry);
             return;
         }
+    }
+    if (m_writeQueue.size() >= MaxQueuedWrites) {
+        m_services.log(QStringLiteral("%1 : %2 writes are waiting, Tag [%3] write request "
+                                      "refused...")
+                           .arg(channelDeviceText())
+                           .arg(m_writeQueue.size())
+                           .arg(tag.TagName));
+        return;
     }
     m_writeQueue.push_back(std::move(entry));
     m_writesPending = true;

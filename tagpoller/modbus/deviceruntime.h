@@ -36,6 +36,9 @@ class DeviceRuntime : public MbUnitClient
 {
 public:
     static constexpr qint64 ReplyTimeoutMs = 10000;
+    // Writes a device holds while it cannot send them (not connected,
+    // demoted): past this, new writes are refused.
+    static constexpr size_t MaxQueuedWrites = 1000;
 
     enum class RequestKind : quint8 { None = 0, Read = 1, Write = 2 };
 
@@ -65,10 +68,21 @@ public:
     void OnResponse() override;
     void OnWriteReply() override;
     void OnRequestFailed(quint8 code) override;
+    void OnWriteFailed(quint8 code) override;
+
+    // The connection was lost or given up: every tag this device has read
+    // enters the error state until its next good read.
+    void ValuesNoLongerCurrent();
+    // A connection was made: writes queued before it were meant for a device
+    // state that may be long gone, so they are dropped (with one log line),
+    // not replayed.
+    void DropWritesQueuedBeforeConnect();
 
     // A host write: true when one of this device's tags has the request id
     // (whether or not the write could be queued).
     bool WriteTag(qint32 requestId, const CModData &value);
+    // A host write to one of this device's tags, found by the caller.
+    void WriteTag(const CModTag &tag, const CModData &value);
     // A write of one of this device's tags from the driver's own write
     // dialog: queued (or refused with its log line) as a host write is.
     void QueueWrite(const CModTag &tag, const CModData &value);
@@ -93,6 +107,9 @@ public:
 private:
     void sendWrite(const CWrtTagVal &entry, quint16 transactionId);
     void moveToNextFrame();
+    // The first frame from `index` on (wrapping) that is not disabled; when
+    // all are, `index` itself, and the device says so once in the event log.
+    int firstEnabledFrameFrom(int index);
     void replied();
     QString channelDeviceText() const;
 
@@ -112,7 +129,9 @@ private:
     int m_writesSinceRead = 0;
     std::deque<CWrtTagVal> m_writeQueue;
     bool m_writesPending = false;
-    bool m_readOwed = false; // the duty cycle's writes went out: a read comes next
+    bool m_readOwed = false;    // the duty cycle's writes went out: a read comes next
+    QString m_lastWriteTagName; // the tag of the write last sent, for its exception
+    bool m_allFramesDisabledReported = false;
 
     bool m_demoted = false;
     int m_successiveFailures = 0;

@@ -1,6 +1,9 @@
 #include "modbusruntime.h"
 
 #include "cmodchnl.h"
+#include "cmodtag.h"
+#include "devicetags.h"
+#include "driverstrings.h"
 
 CTstActXDlg::CTstActXDlg(QObject *parent) : QObject(parent) {}
 
@@ -38,6 +41,25 @@ ModbusRuntime::StartResult ModbusRuntime::check(const std::vector<CModChnl *> &c
     for (CModChnl *channel : channels)
         m_channels.push_back(std::make_unique<ChannelRuntime>(*channel, m_services));
 
+    // A unit id is one byte on the wire: a larger id from a file would be
+    // cut to another device's id. Every such device is named.
+    bool badDeviceId = false;
+    for (CModChnl *channel : channels) {
+        for (const auto &device : channel->devices) {
+            if (device->DeviceId >= 0 && device->DeviceId <= 255)
+                continue;
+            badDeviceId = true;
+            m_services.log(QStringLiteral("Channel %1, Device %2 : Device ID %3 is outside 0 to "
+                                          "255, can not run project.")
+                               .arg(channel->name, device->name)
+                               .arg(device->DeviceId));
+        }
+    }
+    if (badDeviceId) {
+        m_channels.clear();
+        return StartResult::BadDeviceId;
+    }
+
     // Every channel reports its own duplicates before the run is refused.
     bool duplicates = false;
     for (const auto &channel : m_channels) {
@@ -58,6 +80,7 @@ ModbusRuntime::StartResult ModbusRuntime::check(const std::vector<CModChnl *> &c
         m_channels.clear();
         return StartResult::NoTags;
     }
+    rebuildRequestIndex();
 
     return StartResult::Started;
 }
@@ -101,13 +124,35 @@ void ModbusRuntime::setActive(bool active)
         channel->setActive(active);
 }
 
+void ModbusRuntime::rebuildRequestIndex()
+{
+    m_requestIndex.clear();
+    for (const auto &channel : m_channels) {
+        // RTU channels never take a write.
+        if (!channel->isTcp())
+            continue;
+        for (const auto &device : channel->devices()) {
+            ForEachDeviceTag(device->device(), [&](CModTag &tag) {
+                if (tag.requestId != 0)
+                    m_requestIndex.try_emplace(tag.requestId, RequestedTag{device.get(), &tag});
+            });
+        }
+    }
+}
+
 bool ModbusRuntime::WriteRequest(qint32 requestId, const CModData &value)
 {
-    for (const auto &channel : m_channels) {
-        if (channel->WriteRequest(requestId, value))
-            return true;
+    const auto found = m_requestIndex.find(requestId);
+    // The index is kept by every item request; a tag whose id was taken away
+    // since is not written under its old id.
+    if (found == m_requestIndex.end() || requestId == 0 ||
+        found->second.tag->requestId != requestId) {
+        m_services.log(DriverString::text(DriverString::WriteTagNotFound),
+                       EventLog::Level::Verbose);
+        return false;
     }
-    return false;
+    found->second.device->WriteTag(*found->second.tag, value);
+    return true;
 }
 
 void ModbusRuntime::ResendValues()

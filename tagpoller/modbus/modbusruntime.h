@@ -7,10 +7,12 @@
 #include <QObject>
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class CModChnl;
 class CModData;
+class CModTag;
 
 // The hidden host of the channel engines: one engine per channel, in channel
 // order, at most ten. Destroying the host destroys its engines.
@@ -41,6 +43,7 @@ class ModbusRuntime
 public:
     enum class StartResult {
         Started,
+        BadDeviceId,         // a device id outside 0 to 255, named in the log
         DuplicateDeviceIds,  // some channel logged its duplicate
         NoTags,              // no channel has a tag
         EngineCreationFailed // more channels than engines
@@ -66,7 +69,11 @@ public:
     bool isRunning() const { return m_host != nullptr; }
 
     void setActive(bool active);
+    // A host write, to the tag that holds the request id (found through the
+    // index, not by a search of the tree); false when no tag holds it.
     bool WriteRequest(qint32 requestId, const CModData &value);
+    // After request ids were given to tags: the index of tags by id anew.
+    void rebuildRequestIndex();
     void ResendValues();
 
     const std::vector<std::unique_ptr<ChannelRuntime>> &channels() const { return m_channels; }
@@ -75,8 +82,15 @@ public:
     std::vector<CDgnoObj> diagnosticRows() const;
 
 private:
+    struct RequestedTag
+    {
+        DeviceRuntime *device = nullptr;
+        CModTag *tag = nullptr;
+    };
+
     RuntimeServices m_services;
     std::vector<std::unique_ptr<ChannelRuntime>> m_channels;
+    std::unordered_map<qint32, RequestedTag> m_requestIndex;
     std::unique_ptr<CTstActXDlg> m_host;
     bool m_channelsStopped = false;
 };

@@ -162,6 +162,11 @@ ReadPlan ReadPlanner::plan() const
         if (!space)
             continue;
         const qint32 last = record.address + record.width - 1;
+        const qint32 spaceEnd = AddressSpaces::base(*space) + AddressSpaces::SpaceSize - 1;
+        if (last > spaceEnd) {
+            plan.beyondSpace.push_back(index);
+            continue;
+        }
         std::optional<PlannedFrame> &frame = open[size_t(*space)];
         if (frame && record.address >= frame->start && last <= frame->end) {
             frame->records.push_back(index);
@@ -172,7 +177,9 @@ ReadPlan ReadPlanner::plan() const
         next.space = *space;
         next.unitId = m_settings.unitId;
         next.start = record.address;
-        next.end = record.address + m_settings.blockSize(*space) - 1;
+        // A frame never reaches past its space: the request would ask for
+        // addresses the protocol cannot name.
+        next.end = std::min(record.address + m_settings.blockSize(*space) - 1, spaceEnd);
         // A record wider than the block fits no frame and is never read; the
         // frame opened at its address stays open for the records after it.
         if (last <= next.end)
@@ -216,5 +223,6 @@ void ResetTagsForRun(CModDevice &device)
     ForEachDeviceTag(device, [](CModTag &tag) {
         tag.flags &= ~quint32(CModTag::ErrorState | CModTag::ValuePresent);
         tag.flags |= CModTag::Redraw;
+        tag.lastGoodRead = 0;
     });
 }

@@ -82,6 +82,7 @@ struct PlannedFrame
     quint8 unitId = 1;
     qint32 start = 0; // effective addresses
     qint32 end = 0;   // start + block size - 1, not shortened to the last tag
+                      // (only to the end of the space)
     qint32 count = 0; // quantity read: last address used - start + 1
     int frameIndex = 0;
     std::vector<int> records; // indexes into ReadPlan::addressTags, ascending
@@ -98,6 +99,9 @@ struct ReadPlan
     // Input status frames, coil frames, holding register frames, then input
     // register frames, each in ascending start order.
     std::vector<PlannedFrame> frames;
+    // Records whose registers or bits would run past the end of their space
+    // (a Float at 465536): no request can read them, so they are in no frame.
+    std::vector<int> beyondSpace;
 };
 
 // Collects tags one at a time and plans them. Tags at one address share a

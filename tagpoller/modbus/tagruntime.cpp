@@ -4,6 +4,8 @@
 #include "runtimeservices.h"
 #include "tagvaluesink.h"
 
+#include <QDateTime>
+
 namespace TagRuntime {
 
 namespace {
@@ -33,6 +35,7 @@ void store(CModTag &tag, const CModData &decoded, bool wasInError, const Runtime
 {
     const bool hadValue = tag.flags & CModTag::ValuePresent;
     tag.flags |= CModTag::Redraw;
+    tag.lastGoodRead = QDateTime::currentMSecsSinceEpoch();
     if (hadValue && !wasInError && ValueCodec::isUnchanged(tag.value, decoded))
         return;
     tag.flags |= CModTag::ValuePresent;

@@ -4,6 +4,8 @@
 #include "datatypes.h"
 
 #include <bit>
+#include <cfloat>
+#include <cmath>
 
 namespace ValueCodec {
 
@@ -192,6 +194,57 @@ bool isUnchanged(const CModData &held, const CModData &decoded)
     if (held.type() == DataTypeCode::Float)
         return held.asDouble() == decoded.asDouble();
     return held == decoded;
+}
+
+bool fitsDataType(const CModData &value, int tagDataType)
+{
+    double number = 0;
+    switch (value.type()) {
+    case DataTypeCode::Boolean:
+    case DataTypeCode::Char:
+    case DataTypeCode::Byte:
+    case DataTypeCode::Short:
+    case DataTypeCode::Word:
+    case DataTypeCode::Long:
+    case DataTypeCode::DWord:
+        number = double(value.asInteger64());
+        break;
+    case DataTypeCode::Float:
+        number = double(value.asFloat());
+        break;
+    case DataTypeCode::Double:
+        number = value.asDouble();
+        break;
+    default:
+        return false; // a holder without a value has nothing to write
+    }
+
+    // Integer types take a fraction truncated toward zero, as they always
+    // have; what lies outside their range is refused, never wrapped.
+    const auto wholeIn = [number](double lowest, double highest) {
+        return std::isfinite(number) && std::trunc(number) >= lowest &&
+               std::trunc(number) <= highest;
+    };
+    switch (tagDataType) {
+    case DataTypeCode::Boolean:
+        return !std::isnan(number);
+    case DataTypeCode::Char:
+        return wholeIn(-128, 127);
+    case DataTypeCode::Byte:
+        return wholeIn(0, 255);
+    case DataTypeCode::Short:
+        return wholeIn(-32768, 32767);
+    case DataTypeCode::Word:
+        return wholeIn(0, 65535);
+    case DataTypeCode::Long:
+        return wholeIn(-2147483648.0, 2147483647.0);
+    case DataTypeCode::DWord:
+        return wholeIn(0, 4294967295.0);
+    case DataTypeCode::Float:
+        return !std::isfinite(number) || std::fabs(number) <= double(FLT_MAX);
+    default:
+        return true; // types that are never written are refused when encoded
+    }
 }
 
 EncodeResult encodeWrite(const CModData &value, int tagDataType, WriteTarget target,

@@ -117,6 +117,15 @@ struct EncodeResult
 
 QString errorText(EncodeError error);
 
+// Whether a tag of data type `tagDataType` can hold `value`: an integer type
+// takes numbers whose whole part is in its range (70000 is no Word, -1 no
+// DWord, NaN and 1e12 no Long; 300.7 is written to a Word as 300), a Float
+// any value within its range (and NaN or an infinity), a Boolean any number
+// (not 0 switches on). A write whose value
+// does not fit is refused: wrapped or saturated it would put a value on the
+// wire that nobody asked for.
+bool fitsDataType(const CModData &value, int tagDataType);
+
 // What to send to write `value` to a tag of data type `tagDataType` at `target`.
 // The tag's data type decides the width and the function; the value is converted
 // to it as the value holder converts (integers truncated, floats truncated toward

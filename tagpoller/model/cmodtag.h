@@ -36,6 +36,7 @@ public:
     CModData value;
     qint32 requestId = 0; // the host runtime's item id for this tag, 0 if none
     quint32 flags = Redraw;
+    qint64 lastGoodRead = 0; // ms since the epoch of the last good read this run; 0: none
 
     void SetRequestId(qint32 id) { requestId = id; }
     CModTag *MatchRequestId(qint32 id) { return id != 0 && requestId == id ? this : nullptr; }

@@ -79,16 +79,26 @@ CModTag *Project::FindTagByPath(QStringView path, qint32 requestId)
 
 bool Project::NewProject()
 {
-    if (m_modified && m_notifier.askYesNo(DriverString::text(DriverString::SaveExistingProject))) {
-        SaveProject();
-        // Discarding a project the user wanted saved would lose it.
-        if (m_modified)
+    if (m_modified) {
+        switch (m_notifier.askYesNoCancel(DriverString::text(DriverString::SaveExistingProject))) {
+        case Notifier::Answer::Cancel:
             return false;
+        case Notifier::Answer::Yes:
+            SaveProject();
+            // Discarding a project the user wanted saved would lose it.
+            if (m_modified)
+                return false;
+            break;
+        case Notifier::Answer::No:
+            break;
+        }
     }
     m_channels.clear();
+    // The views hold pointers into the tree just cleared: they hear of it
+    // before anything else is signalled, or the next handler meets freed nodes.
+    Q_EMIT projectReset();
     setPath(QString());
     setModified(false);
-    Q_EMIT projectReset();
     return true;
 }
 
@@ -151,9 +161,9 @@ bool Project::LoadProjectFile(const QString &path)
         return false;
     }
     m_channels = std::move(loaded.channels);
+    Q_EMIT projectReset(); // first, as in NewProject()
     setPath(path);
     setModified(false);
-    Q_EMIT projectReset();
     return true;
 }
 

@@ -35,8 +35,8 @@ public:
     CModTag *FindTagByPath(QStringView path, qint32 requestId);
 
     // Discards the project, after offering to save a modified one. False when
-    // the user chose to save and the project could not be saved: nothing is
-    // discarded then.
+    // the user cancelled the question, or chose to save and the project could
+    // not be saved: nothing is discarded then.
     bool NewProject();
     void OpenProject();
     void SaveProject();

@@ -187,4 +187,38 @@ TEST_F(HostLinkEndToEnd, driverClosesWhenItsHostDisappears)
     EXPECT_TRUE(savedMessages().contains(DriverString::text(DriverString::ClientWindowNotFound)));
 }
 
+// The device's connection is cut under a running host session: the host is
+// told the values are in error, and after the reconnect it gets the device's
+// current values, good again.
+TEST_F(HostLinkEndToEnd, aCutConnectionMakesValuesBadUntilTheReconnectReadsThemAgain)
+{
+    buildPlant();
+    launchDriver();
+    ASSERT_EQ(requestItemsOnceRunning(plantItems), 500);
+    ASSERT_TRUE(waitFor([&] { return latest(1) && latest(2) && latest(4); }));
+    ASSERT_FALSE(latest(1)->inError);
+
+    // Every request now closes the connection, as a cable pulled mid-poll does.
+    const int cut =
+        sim.addFault({.table = mbsim::Table::HoldingRegisters, .kind = mbsim::FaultKind::Drop});
+    const int cutCoils =
+        sim.addFault({.table = mbsim::Table::Coils, .kind = mbsim::FaultKind::Drop});
+    ASSERT_TRUE(waitFor([&] { return latest(1)->inError && latest(2)->inError; }));
+    ASSERT_TRUE(waitFor([&] { return latest(4)->inError; }));
+
+    // While cut off the device moved on; the host must see where it is now.
+    sim.setHoldingRegister(1, 0, 456);
+    sim.setCoil(1, 0, false);
+    sim.removeFault(cut);
+    sim.removeFault(cutCoils);
+    ASSERT_TRUE(waitFor([&] { return !latest(1)->inError && !latest(4)->inError; }));
+    EXPECT_EQ(latest(1)->value.asInteger(), 456);
+    EXPECT_FALSE(latest(4)->value.asBoolean());
+    ASSERT_TRUE(waitFor([&] { return !latest(2)->inError; }));
+    EXPECT_FLOAT_EQ(latest(2)->value.asFloat(), 1.5f);
+
+    desktop.PostMessage(driverWindow, StopRequest);
+    ASSERT_TRUE(waitForExit());
+}
+
 } // namespace

@@ -59,7 +59,8 @@ void ClientConnection::queueReply(const ReplyPlan &plan, Clock::time_point now)
     const FaultRule &fault = *plan.fault;
     switch (fault.kind) {
     case FaultKind::Exception:
-        enqueue(now, std::move(bytes));
+        // A pause makes a late refusal, as a slow gateway gives one.
+        enqueue(now + fault.pause, std::move(bytes));
         break;
     case FaultKind::Delay:
         enqueue(now + fault.pause, std::move(bytes));

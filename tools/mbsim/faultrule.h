@@ -12,7 +12,7 @@
 namespace mbsim {
 
 enum class FaultKind {
-    Exception,          // answer exceptionCode instead of carrying out the request
+    Exception,          // answer exceptionCode instead of carrying out the request (after `pause`)
     Delay,              // send the reply after `pause`
     Drop,               // close the connection instead of answering (request not carried out)
     Split,              // send the first `byteCount` bytes, the rest after `pause`

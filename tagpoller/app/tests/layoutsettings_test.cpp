@@ -26,6 +26,7 @@ TEST_F(LayoutSettingsTest, WindowPlacementDefaultsAndRoundTrip)
     EXPECT_EQ(defaults.y, 0);
     EXPECT_EQ(defaults.width, 1000);
     EXPECT_EQ(defaults.height, 500);
+    EXPECT_FALSE(WindowPlacement::isStored(m_store)) << "the first start";
 
     WindowPlacement placement;
     placement.x = 120;
@@ -38,6 +39,7 @@ TEST_F(LayoutSettingsTest, WindowPlacementDefaultsAndRoundTrip)
     EXPECT_EQ(m_store.value(QStringLiteral("ModMainWnd/cy")).toInt(), 720);
 
     const QSettings fresh(DriverSettingsOrganization, DriverSettingsApplication);
+    EXPECT_TRUE(WindowPlacement::isStored(fresh));
     const WindowPlacement back = WindowPlacement::read(fresh);
     EXPECT_EQ(back.x, 120);
     EXPECT_EQ(back.y, -8);

@@ -8,6 +8,7 @@
 #include "hostlink.h"
 #include "hostlinktestsupport.h"
 #include "hostpayload.h"
+#include "itemresolver.h"
 #include "modbusruntime.h"
 #include "testenvironment.h"
 
@@ -322,6 +323,53 @@ TEST_F(HostLinkTest, EmptyItemRequestAnswers510With58043)
     EXPECT_EQ(linkState, LinkState::Idle);
     EXPECT_EQ(hostWindow, 0u);
     EXPECT_FALSE(channelsActive());
+}
+
+TEST_F(HostLinkTest, ItemRequestWithAnAbsurdCountIsRefusedWithOneLine)
+{
+    launchedByHost = true;
+    running = true;
+    std::vector<std::shared_ptr<CReqTag>> items;
+    items.reserve(HostLink::MaxRequestedItems + 1);
+    for (size_t i = 0; i <= HostLink::MaxRequestedItems; ++i)
+        items.push_back(item(qint32(i + 1), QStringLiteral("x")));
+    EXPECT_EQ(sendItemRequest(itemRequest(std::move(items)), host()), HostLink::NoItemResolved);
+    EXPECT_EQ(
+        newLogTexts(),
+        (QStringList{received, QStringLiteral("Item request with 250001 items refused, at most "
+                                              "250000 are taken.")}));
+    EXPECT_EQ(linkState, LinkState::Idle);
+    EXPECT_EQ(tag1->requestId, 0);
+}
+
+TEST_F(HostLinkTest, ItemsNotFoundAreNamedUpToALimitThenCounted)
+{
+    launchedByHost = true;
+    running = true;
+    std::vector<std::shared_ptr<CReqTag>> items;
+    for (int i = 0; i < ItemResolver::MaxNamedNotFound + 3; ++i)
+        items.push_back(item(i + 1, QStringLiteral("Channel1.Device1.Nothing%1").arg(i)));
+    items.push_back(item(9999, QStringLiteral("Channel1.Device1.Tag1")));
+    EXPECT_EQ(sendItemRequest(itemRequest(std::move(items)), host()),
+              HostLink::ItemRequestAccepted);
+    const QStringList lines = newLogTexts();
+    ASSERT_EQ(lines.size(), 1 + ItemResolver::MaxNamedNotFound + 2);
+    EXPECT_EQ(lines[ItemResolver::MaxNamedNotFound + 1],
+              QStringLiteral("3 more requested items NOT found."));
+}
+
+TEST_F(HostLinkTest, ARequestIdGivenToAnotherTagIsTakenFromTheFirst)
+{
+    acceptItems();
+    ASSERT_EQ(
+        sendItemRequest(itemRequest({item(7, QStringLiteral("Channel1.Device1.Tag2"))}), host()),
+        HostLink::ItemRequestAccepted);
+    EXPECT_EQ(tag1->requestId, 0);
+    ASSERT_EQ(sendWriteRequest(writeRequest({entry(7, wordValue(42))}), host()),
+              HostLink::WriteRequestTaken);
+    const auto &queue = device().writeQueue();
+    ASSERT_EQ(queue.size(), 1u);
+    EXPECT_EQ(queue[0].tagName, QStringLiteral("Tag2"));
 }
 
 TEST_F(HostLinkTest, TruncatedItemRequestIsAnswered0AndChangesNothing)

@@ -213,8 +213,23 @@ TEST(ReadPlan, AddressesOutsideTheSpacesAreNotRead)
     addTag(device->tags, QStringLiteral("Top"), "465536");        // zero-based: 465535
     const ReadPlan plan = PlanDevice(*device);
     EXPECT_EQ(plan.addressTags.size(), 4u) << "every address still has its record";
-    EXPECT_EQ(shapes(plan), (std::vector<FrameShape>{{Holding, 465535, 465566, 1, {465535}}}));
+    // The frame ends where its space ends, not a block further.
+    EXPECT_EQ(shapes(plan), (std::vector<FrameShape>{{Holding, 465535, 465535, 1, {465535}}}));
     EXPECT_EQ(plan.frames[0].protocolStart(), 65535);
+    EXPECT_TRUE(plan.beyondSpace.empty());
+}
+
+TEST(ReadPlan, ATagRunningPastItsSpaceIsInNoFrame)
+{
+    auto device = makeDevice();
+    addTag(device->tags, QStringLiteral("Last"), "465535");        // zero-based: 465534
+    addTag(device->tags, QStringLiteral("Edge"), "465536", Float); // 465535 and 465536
+    addTag(device->tags, QStringLiteral("Coil"), "065536", Long);  // coils 65535 and 65536
+    const ReadPlan plan = PlanDevice(*device);
+    EXPECT_EQ(shapes(plan), (std::vector<FrameShape>{{Holding, 465534, 465535, 1, {465534}}}));
+    ASSERT_EQ(plan.beyondSpace.size(), 2u);
+    EXPECT_EQ(plan.addressTags[size_t(plan.beyondSpace[0])].address, 65535);
+    EXPECT_EQ(plan.addressTags[size_t(plan.beyondSpace[1])].address, 465535);
 }
 
 TEST(ReadPlan, DataTypeWidths)

@@ -495,6 +495,72 @@ TEST(ValueCodecEncode, WritesThatAreRefused)
     }
 }
 
+TEST(ValueCodecFit, ValuesOutsideTheTagsTypeAreNeverWrappedOrSaturated)
+{
+    using namespace DataTypeCode;
+    CModData d;
+    const auto fits = [](CModData value, int type) { return fitsDataType(value, type); };
+    const auto asLong = [&](qint32 v) {
+        d.setLong(v);
+        return d;
+    };
+    const auto asDWord = [&](quint32 v) {
+        d.setDWord(v);
+        return d;
+    };
+    const auto asFloat = [&](float v) {
+        d.setFloat(v);
+        return d;
+    };
+    const auto asDouble = [&](double v) {
+        d.setDouble(v);
+        return d;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double infinity = std::numeric_limits<double>::infinity();
+
+    // The issue's own examples.
+    EXPECT_FALSE(fits(asLong(70000), Word));
+    EXPECT_FALSE(fits(asDouble(nan), Long));
+    EXPECT_FALSE(fits(asDouble(1e12), Long));
+    EXPECT_FALSE(fits(asLong(-1), DWord));
+
+    // The edges of every integer type, and one beyond.
+    struct Edge
+    {
+        int type;
+        double lowest;
+        double highest;
+    };
+    for (const Edge &edge : {Edge{Char, -128, 127}, Edge{Byte, 0, 255}, Edge{Short, -32768, 32767},
+                             Edge{Word, 0, 65535}, Edge{Long, -2147483648.0, 2147483647.0},
+                             Edge{DWord, 0, 4294967295.0}}) {
+        SCOPED_TRACE(edge.type);
+        EXPECT_TRUE(fits(asDouble(edge.lowest), edge.type));
+        EXPECT_TRUE(fits(asDouble(edge.highest), edge.type));
+        EXPECT_FALSE(fits(asDouble(edge.lowest - 1), edge.type));
+        EXPECT_FALSE(fits(asDouble(edge.highest + 1), edge.type));
+        EXPECT_FALSE(fits(asDouble(infinity), edge.type));
+        EXPECT_FALSE(fits(asDouble(nan), edge.type));
+    }
+    EXPECT_TRUE(fits(asDWord(4294967295u), DWord));
+    EXPECT_FALSE(fits(asDWord(4294967295u), Long));
+    // A fraction is truncated toward zero, as before.
+    EXPECT_TRUE(fits(asFloat(300.7f), Word));
+    EXPECT_TRUE(fits(asFloat(-0.5f), Word));
+    EXPECT_FALSE(fits(asFloat(-1.5f), Word));
+
+    EXPECT_TRUE(fits(asDouble(3.4e38), Float));
+    EXPECT_FALSE(fits(asDouble(1e39), Float));
+    EXPECT_TRUE(fits(asDouble(nan), Float));
+    EXPECT_TRUE(fits(asLong(7), Boolean));
+    EXPECT_FALSE(fits(asDouble(nan), Boolean));
+    // A holder without a value has nothing to write.
+    CModData none;
+    none.SetFromInteger(0, String);
+    EXPECT_FALSE(fits(none, Word));
+}
+
 TEST(ValueCodecErrors, EveryErrorHasAText)
 {
     EXPECT_FALSE(errorText(DecodeError::TypeNotDecoded).isEmpty());

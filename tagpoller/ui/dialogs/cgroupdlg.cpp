@@ -2,6 +2,7 @@
 
 #include "ctagedit.h"
 #include "notifier.h"
+#include "objectnames.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -63,6 +64,15 @@ void CGroupDlg::accept()
         m_notifier.showMessage(DriverString::text(*rule), Notifier::Icon::Stop);
         m_nameEdit->setFocus(Qt::OtherFocusReason);
         return;
+    }
+    // A dot would split the host's item path; names already stored keep loading.
+    if (name != m_group.name) {
+        const QString dotted = ObjectNames::checkNewName(name, ObjectNames::Kind::TagGroup);
+        if (!dotted.isEmpty()) {
+            m_notifier.showMessage(dotted, Notifier::Icon::Stop);
+            m_nameEdit->setFocus(Qt::OtherFocusReason);
+            return;
+        }
     }
     m_group.name = name;
     QDialog::accept();

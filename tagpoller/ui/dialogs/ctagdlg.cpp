@@ -5,6 +5,7 @@
 #include "datatypes.h"
 #include "driverstrings.h"
 #include "notifier.h"
+#include "objectnames.h"
 #include "tagaddress.h"
 #include "taglist.h"
 #include "textincrement.h"
@@ -126,8 +127,9 @@ void CTagDlg::buildControls()
 
     m_dataTypeList = new QComboBox(this);
     m_dataTypeList->setObjectName(QStringLiteral("dataTypeList"));
+    // Every type the run time decodes from the device; each item carries its code.
     for (int code = DataTypeCode::FirstDialogCode; code <= DataTypeCode::LastDialogCode; ++code)
-        m_dataTypeList->addItem(DataTypeCode::dialogName(code));
+        m_dataTypeList->addItem(DataTypeCode::dialogName(code), code);
     m_clientAccessList = new QComboBox(this);
     m_clientAccessList->setObjectName(QStringLiteral("clientAccessList"));
     for (int code : {ClientAccessCode::ReadOnly, ClientAccessCode::ReadWrite})
@@ -162,9 +164,20 @@ void CTagDlg::showWorkingTag()
     m_nameEdit->setStoredText(tag.TagName);
     m_addressEdit->setStoredText(tag.TagAddress);
     m_descriptionEdit->setText(tag.Description);
-    // A code the list does not offer (Double from a CSV file, say) leaves the
-    // list without a selection, and the address check then asks for a type.
-    m_dataTypeList->setCurrentIndex(tag.DataType - DataTypeCode::FirstDialogCode);
+    // A code the list does not offer (Double from a CSV file, say) is shown
+    // as one more entry, so that editing the description leaves it alone;
+    // the user may still pick an offered type instead.
+    constexpr int offeredTypes = DataTypeCode::LastDialogCode - DataTypeCode::FirstDialogCode + 1;
+    while (m_dataTypeList->count() > offeredTypes)
+        m_dataTypeList->removeItem(m_dataTypeList->count() - 1);
+    int typeIndex = m_dataTypeList->findData(tag.DataType);
+    if (typeIndex < 0) {
+        const QString name = DataTypeCode::listName(tag.DataType);
+        m_dataTypeList->addItem(
+            name.isEmpty() ? QStringLiteral("(type %1)").arg(tag.DataType) : name, tag.DataType);
+        typeIndex = m_dataTypeList->count() - 1;
+    }
+    m_dataTypeList->setCurrentIndex(typeIndex);
     m_clientAccessList->setCurrentIndex(tag.ClientAccess);
     m_scanRateEdit->setText(QString::number(quint32(tag.ScanRate)));
 }
@@ -195,6 +208,12 @@ bool CTagDlg::isNameTakenByAnotherTag(const QString &name) const
 bool CTagDlg::takeScanRate()
 {
     const std::optional<quint32> scanRate = parseUnsigned(m_scanRateEdit->text());
+    const bool inRange = scanRate && *scanRate >= LowestScanRate && *scanRate <= HighestScanRate;
+    if (!inRange && m_scanRateEdit->isHidden()) {
+        // Nobody can see or correct the field: a value out of range (from a
+        // file) stays as stored instead of making the dialog impossible to accept.
+        return true;
+    }
     if (!scanRate)
         return refuse(m_scanRateEdit, QStringLiteral("Enter a positive integer."));
     if (*scanRate < LowestScanRate || *scanRate > HighestScanRate)
@@ -215,6 +234,12 @@ bool CTagDlg::takeData()
         return refuse(m_nameEdit, DriverString::text(DriverString::EnterTagName));
     if (isNameTakenByAnotherTag(name))
         return refuse(m_nameEdit, DriverString::text(DriverString::TagNameExists));
+    // A dot would split the host's item path; names already stored keep loading.
+    if (m_editedTag == nullptr || name != m_editedTag->TagName) {
+        const QString dotted = ObjectNames::checkNewName(name, ObjectNames::Kind::Tag);
+        if (!dotted.isEmpty())
+            return refuse(m_nameEdit, dotted);
+    }
     tag.TagName = name;
 
     tag.Description = m_descriptionEdit->text();
@@ -224,7 +249,7 @@ bool CTagDlg::takeData()
 
     tag.TagAddress = m_addressEdit->text();
     tag.ClientAccess = m_clientAccessList->currentIndex();
-    tag.DataType = m_dataTypeList->currentIndex() + DataTypeCode::FirstDialogCode;
+    tag.DataType = m_dataTypeList->currentData().toInt();
 
     if (tag.TagAddress.isEmpty())
         return refuse(m_addressEdit, DriverString::text(DriverString::EnterAddress));

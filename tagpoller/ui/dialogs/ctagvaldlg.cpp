@@ -1,6 +1,9 @@
 #include "ctagvaldlg.h"
 
 #include "cmodtag.h"
+#include "datatypes.h"
+#include "notifier.h"
+#include "tagvaluetext.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>
@@ -10,7 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CTagValDlg::CTagValDlg(const CModTag &tag, QWidget *parent) : QDialog(parent)
+CTagValDlg::CTagValDlg(const CModTag &tag, Notifier &notifier, QWidget *parent)
+    : QDialog(parent), m_notifier(notifier), m_typeCode(DialogTypeCode(tag))
 {
     setWindowTitle(QStringLiteral("Tag Value to Write"));
 
@@ -48,6 +52,17 @@ CTagValDlg::CTagValDlg(const CModTag &tag, QWidget *parent) : QDialog(parent)
 
 void CTagValDlg::accept()
 {
-    m_valueText = m_valueEdit->text();
+    const QString text = m_valueEdit->text();
+    if (!IsValueTextOfType(text, m_typeCode)) {
+        // Nothing goes to the device for a text that is not wholly a value
+        // of the tag's type; the user corrects it or cancels.
+        m_notifier.showMessage(QStringLiteral("\"%1\" is not a value a %2 tag can take.")
+                                   .arg(text, DataTypeCode::listName(m_typeCode)),
+                               Notifier::Icon::Stop);
+        m_valueEdit->setFocus(Qt::OtherFocusReason);
+        m_valueEdit->selectAll();
+        return;
+    }
+    m_valueText = text;
     QDialog::accept();
 }

@@ -7,7 +7,9 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -75,6 +77,81 @@ float toFloat(double value)
     if (std::fabs(value) >= FloatOverflowThreshold)
         return value > 0 ? infinity : -infinity;
     return float(value);
+}
+
+QStringView trimmedCSpace(QStringView text)
+{
+    qsizetype first = 0;
+    qsizetype end = text.size();
+    while (first < end && isCSpace(text[first]))
+        ++first;
+    while (end > first && isCSpace(text[end - 1]))
+        --end;
+    return text.sliced(first, end - first);
+}
+
+// A sign, then decimal digits and nothing else.
+bool isWholeInteger(QStringView text)
+{
+    qsizetype i = (!text.isEmpty() && (text[0] == u'+' || text[0] == u'-')) ? 1 : 0;
+    if (i == text.size())
+        return false;
+    for (; i < text.size(); ++i) {
+        if (!isDigit(text[i]))
+            return false;
+    }
+    return true;
+}
+
+// A sign, digits with an optional point (at least one digit), an optional
+// exponent with at least one digit, and nothing else.
+bool isWholeDecimalNumber(QStringView text)
+{
+    qsizetype i = (!text.isEmpty() && (text[0] == u'+' || text[0] == u'-')) ? 1 : 0;
+    int digits = 0;
+    for (; i < text.size() && isDigit(text[i]); ++i)
+        ++digits;
+    if (i < text.size() && text[i] == u'.') {
+        for (++i; i < text.size() && isDigit(text[i]); ++i)
+            ++digits;
+    }
+    if (digits == 0)
+        return false;
+    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+            ++i;
+        int exponentDigits = 0;
+        for (; i < text.size() && isDigit(text[i]); ++i)
+            ++exponentDigits;
+        if (exponentDigits == 0)
+            return false;
+    }
+    return i == text.size();
+}
+
+// The numbers each integer type holds; nothing for the other codes.
+std::optional<std::pair<qint64, qint64>> integerRange(quint8 typeCode)
+{
+    switch (typeCode) {
+    case DataTypeCode::Boolean:
+        return std::pair<qint64, qint64>{0, 1};
+    case DataTypeCode::Char:
+        return std::pair<qint64, qint64>{-128, 127};
+    case DataTypeCode::Byte:
+        return std::pair<qint64, qint64>{0, 255};
+    case DataTypeCode::Short:
+        return std::pair<qint64, qint64>{-32768, 32767};
+    case DataTypeCode::Word:
+        return std::pair<qint64, qint64>{0, 65535};
+    case DataTypeCode::Long:
+        return std::pair<qint64, qint64>{std::numeric_limits<qint32>::min(),
+                                         std::numeric_limits<qint32>::max()};
+    case DataTypeCode::DWord:
+        return std::pair<qint64, qint64>{0, std::numeric_limits<quint32>::max()};
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -193,6 +270,47 @@ std::optional<CModData> TagValueFromText(const QString &text, quint8 currentValu
     default:
         return std::nullopt;
     }
+}
+
+bool IsDialogWritableType(quint8 typeCode)
+{
+    switch (typeCode) {
+    case DataTypeCode::Boolean:
+    case DataTypeCode::Char:
+    case DataTypeCode::Byte:
+    case DataTypeCode::Short:
+    case DataTypeCode::Word:
+    case DataTypeCode::Long:
+    case DataTypeCode::DWord:
+    case DataTypeCode::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsValueTextOfType(QStringView text, quint8 typeCode)
+{
+    const QStringView number = trimmedCSpace(text);
+    if (typeCode == DataTypeCode::Float) {
+        if (!isWholeDecimalNumber(number))
+            return false;
+        const double value = TagValueText::leadingDouble(number);
+        return std::isfinite(value) && std::fabs(value) < FloatOverflowThreshold;
+    }
+    const std::optional<std::pair<qint64, qint64>> range = integerRange(typeCode);
+    if (!range || !isWholeInteger(number))
+        return false;
+    const ScannedInteger scanned = scanInteger(number);
+    const qint64 value = scanned.negative ? -qint64(scanned.magnitude) : qint64(scanned.magnitude);
+    return value >= range->first && value <= range->second;
+}
+
+quint8 DialogTypeCode(const CModTag &tag)
+{
+    if (IsDialogWritableType(quint8(tag.DataType)))
+        return quint8(tag.DataType);
+    return WriteTypeCode(tag);
 }
 
 quint8 WriteTypeCode(const CModTag &tag)

@@ -10,9 +10,9 @@
 class CModTag;
 
 // Reading the text typed into the "Tag Value to Write" dialog as the value
-// that goes to the device. Users type plain numbers there; whatever follows
-// the number is ignored and text without a number counts as 0, so a slip of
-// the keyboard writes a predictable value instead of nothing.
+// that goes to the device. The dialog takes only text that is wholly a number
+// of the tag's type (IsValueTextOfType), so a slip of the keyboard is refused
+// rather than written; the readers below follow the C library's rules.
 namespace TagValueText {
 
 // The number at the start of `text`, read the way strtol reads it: leading
@@ -36,6 +36,21 @@ double leadingDouble(QStringView text);
 // current value (see WriteTypeCode): nothing for a code that carries no
 // number the dialog can write (String, Double, BCD, dates, unknown codes).
 std::optional<CModData> TagValueFromText(const QString &text, quint8 currentValueType);
+
+// Whether `text` is wholly a number that a value of `typeCode` holds, blanks
+// around it allowed: for the integer types an optional sign and decimal
+// digits within the type's range (Boolean 0 or 1); for Float a decimal number
+// with an optional point and exponent that stays finite as a float. Nothing
+// else passes ("abc", "12abc", "1.5" for a Word, "70000" for a Word, "nan"),
+// and no text passes for a code the dialog cannot write.
+bool IsValueTextOfType(QStringView text, quint8 typeCode);
+
+// Whether the dialog converts text for values of `typeCode`.
+bool IsDialogWritableType(quint8 typeCode);
+
+// The type whose numbers the dialog accepts for `tag`: its own data type when
+// the dialog writes that type, otherwise the type of its current value.
+quint8 DialogTypeCode(const CModTag &tag);
 
 // The type code that decides the conversion of the tag's value text: the code
 // of its current value. A tag keeps the Long code until its first value

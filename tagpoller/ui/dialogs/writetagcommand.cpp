@@ -1,7 +1,9 @@
 #include "writetagcommand.h"
 
 #include "ctagvaldlg.h"
+#include "datatypes.h"
 #include "modbusruntime.h"
+#include "notifier.h"
 #include "tagvaluetext.h"
 
 #include <optional>
@@ -40,24 +42,38 @@ CModDevice *DeviceOfTreeObject(const CModObject *selected, const Channels &chann
     return nullptr;
 }
 
-void WriteSelectedTag(QWidget *parent, const CModTag *tag, const CModDevice *device,
+void WriteSelectedTag(QWidget *parent, Notifier &notifier,
+                      const std::function<WriteTarget()> &selection,
                       const std::function<ModbusRuntime *()> &currentRuntime)
 {
+    const WriteTarget before = selection ? selection() : WriteTarget{};
+    const CModTag *tag = before.tag;
     if (tag == nullptr || !CanWriteFromDialog(*tag))
         return;
+    if (!IsDialogWritableType(DialogTypeCode(*tag))) {
+        notifier.showMessage(QStringLiteral("A %1 tag cannot be written from here.")
+                                 .arg(DataTypeCode::listName(DialogTypeCode(*tag))),
+                             Notifier::Icon::Stop);
+        return;
+    }
 
-    CTagValDlg dialog(*tag, parent);
+    CTagValDlg dialog(*tag, notifier, parent);
     if (dialog.exec() != QDialog::Accepted)
         return;
 
+    // The tag and its device may be gone by now; only the same selection,
+    // still part of the running project, is written.
+    const WriteTarget after = selection ? selection() : WriteTarget{};
+    if (after.tag != before.tag || after.device != before.device || after.device == nullptr)
+        return;
     // The type is the one the tag's value has now: a value may have arrived
     // while the dialog was open.
     const std::optional<CModData> value = TagValueFromText(dialog.valueText(), WriteTypeCode(*tag));
-    if (!value || device == nullptr)
+    if (!value)
         return;
     ModbusRuntime *runtime = currentRuntime ? currentRuntime() : nullptr;
     if (runtime == nullptr)
         return;
-    if (DeviceRuntime *deviceRuntime = runtime->deviceRuntime(device))
+    if (DeviceRuntime *deviceRuntime = runtime->deviceRuntime(after.device))
         deviceRuntime->QueueWrite(*tag, *value);
 }

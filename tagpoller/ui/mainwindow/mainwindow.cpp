@@ -27,6 +27,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
@@ -38,6 +39,8 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcMainWindow, "tagpoller.ui")
 
 const QString MainWindow::Title = QStringLiteral("Orvala Modbus Driver (Beta)");
@@ -46,6 +49,8 @@ namespace {
 
 constexpr int ViewTimerPeriodMs = 500;
 constexpr int MinimumPaneExtent = 100; // splitters stop this far from the edges
+// Room above the window's client area for a title bar on the first start.
+constexpr int FirstStartFrameAllowance = 40;
 
 const QString CsvFilter = QStringLiteral("CSV Files (*.csv)|*.csv|All files (*.*)|*.*|");
 
@@ -82,6 +87,7 @@ MainWindow::MainWindow(DriverState &state, EventLog &log, Notifier &notifier, QS
                                         m_state.project.channels(), m_desktop, &m_log);
     m_runMode = new RunMode(m_state, m_log, m_notifier, *m_link, this);
     connect(m_runMode, &RunMode::modeChanged, this, [this] {
+        m_tagListModel->setRunning(m_state.running);
         refreshCountPanes();
         updateActions();
         onTimer();
@@ -106,6 +112,9 @@ MainWindow::MainWindow(DriverState &state, EventLog &log, Notifier &notifier, QS
     connect(&m_state.project, &Project::projectReset, this, [this] {
         m_tagListModel->setTags(nullptr);
         m_tree->expandAll();
+        // New, Open, Close and a recent file all end here: each is the way
+        // back to editing after a run that could not start or end properly.
+        returnToConfigurationMode();
         refreshCountPanes();
         updateActions();
     });
@@ -241,8 +250,15 @@ void MainWindow::createActions()
     addCommand(ShowDiagnostics, tr("Show Diagnostics..."), tr("Show the channels' counters"),
                &MainWindow::showDiagnostics);
 
-    // F4 is Properties whatever the selection; the menu texts show it as the
-    // key of each edit command.
+    // The usual keys of file commands.
+    m_actions.value(NewProject)->setShortcut(QKeySequence::New);
+    m_actions.value(OpenProject)->setShortcut(QKeySequence::Open);
+    m_actions.value(SaveProject)->setShortcut(QKeySequence::Save);
+    for (Id id : {NewProject, OpenProject, SaveProject})
+        m_actions.value(id)->setShortcutContext(Qt::WindowShortcut);
+
+    // F4 is Properties, and edits the selected tag while the tag list has the
+    // focus; the menu texts show it as the key of each edit command.
     auto *f4 = new QShortcut(QKeySequence(Qt::Key_F4), this);
     connect(f4, &QShortcut::activated, this, &MainWindow::properties);
     auto *copy = new QShortcut(QKeySequence::Copy, this);
@@ -368,6 +384,17 @@ void MainWindow::createPanes()
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::selectionChanged);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
+        // The item under the pointer is the one the menu is about; a click
+        // beside every item clears the selection (the channel commands).
+        const QModelIndex index = m_tree->indexAt(position);
+        if (index.isValid())
+            selectIndex(index);
+        else
+            m_tree->selectionModel()->clearSelection();
+        showContextMenu(m_tree, treeContextActions(), position);
+    });
 
     m_tagListModel = new TagListModel(this);
     m_tagList = new QTableView;
@@ -384,6 +411,13 @@ void MainWindow::createPanes()
     connect(m_tagList->horizontalHeader(), &QHeaderView::sectionClicked, m_tagListModel,
             &TagListModel::sortByColumn);
     connect(m_tagList, &QAbstractItemView::doubleClicked, this, &MainWindow::editTag);
+    m_tagList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tagList, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
+        const QModelIndex index = m_tagList->indexAt(position);
+        if (index.isValid())
+            m_tagList->selectRow(index.row());
+        showContextMenu(m_tagList, tagListContextActions(), position);
+    });
     connect(m_tagListModel, &QAbstractItemModel::modelReset, this, &MainWindow::updateActions);
     connect(m_tagListModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateActions);
     connect(m_tagListModel, &QAbstractItemModel::rowsRemoved, this, &MainWindow::updateActions);
@@ -416,15 +450,31 @@ void MainWindow::createPanes()
         splitter->setChildrenCollapsible(false);
         for (int i = 0; i < splitter->count(); ++i)
             splitter->widget(i)->setMinimumSize(MinimumPaneExtent, MinimumPaneExtent);
+        // A resize keeps the splitters where they stand in pixels: the tag
+        // list and the message log take the difference.
+        splitter->setStretchFactor(0, 0);
+        splitter->setStretchFactor(1, 1);
     }
+    // The last column of each list takes the spare width.
+    m_tagList->horizontalHeader()->setStretchLastSection(true);
+    m_messageList->horizontalHeader()->setStretchLastSection(true);
     setCentralWidget(m_rows);
 }
 
 void MainWindow::readSettings()
 {
-    const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size()
-                                                          : QSize(1920, 1080);
-    setGeometry(WindowPlacement::read(m_store).placedOn(screen));
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    const QSize screen = primary ? primary->size() : QSize(1920, 1080);
+    QRect placed = WindowPlacement::read(m_store).placedOn(screen);
+    if (!WindowPlacement::isStored(m_store)) {
+        // The first start: in the middle of the desktop, title bar included,
+        // rather than at the corner where the frame would leave the screen.
+        const QRect available = primary ? primary->availableGeometry() : QRect(QPoint(), screen);
+        placed.moveCenter(available.center());
+        placed.moveTop(std::max(placed.top(), available.top() + FirstStartFrameAllowance));
+        placed.moveLeft(std::max(placed.left(), available.left()));
+    }
+    setGeometry(placed);
 
     const SplitterPercentages percentages = SplitterPercentages::read(m_store);
     m_horizontalPercent = percentages.horizontal;
@@ -517,12 +567,26 @@ void MainWindow::startRequest()
     QTimer::singleShot(0, this, &MainWindow::switchToRuntime);
 }
 
+void MainWindow::closeFromSignal(int signalNumber)
+{
+    qCInfo(lcMainWindow) << "termination signal" << signalNumber << "received: closing";
+    m_closeFromSignal = true;
+    if (m_state.launchedByHost && m_state.running) {
+        // The same way out as the host runtime's own stop request.
+        m_runMode->StopRequest();
+        return;
+    }
+    // A user-launched run is released over the run loop's next ticks and the
+    // window closes again after it.
+    close();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (m_state.launchedByHost) {
         // The host runtime still counts on this driver, unless it asked for
-        // the stop itself.
-        if (!m_runMode->stopRequested() &&
+        // the stop itself (or stopped it by a signal).
+        if (!m_runMode->stopRequested() && !m_closeFromSignal &&
             !m_notifier.askYesNo(DriverString::text(DriverString::AskQuitWhileClientConnected))) {
             event->ignore();
             return;
@@ -535,14 +599,20 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // The close the released run asked for is being handled now; if it is
+    // refused below, a later run must not close the window when it ends.
+    m_state.closePending = false;
 
-    m_log.AddMsg(DriverString::text(DriverString::ClosingDriver));
-    // A project the user wanted saved and that could not be saved keeps the
-    // window open: closing would lose it.
+    // A project the user wanted saved and that could not be saved, or whose
+    // save question was cancelled, keeps the window open: closing would lose it.
     if (!m_state.project.NewProject()) {
+        m_closeFromSignal = false;
+        // A run released for this close has ended: the window stays to edit.
+        returnToConfigurationMode();
         event->ignore();
         return;
     }
+    m_log.AddMsg(DriverString::text(DriverString::ClosingDriver));
     writeSettings();
     QList<int> messageWidths;
     for (int i = 0; i < MessageListColumnCount; ++i)
@@ -776,13 +846,83 @@ void MainWindow::rebuildRecentFileMenu()
     }
 }
 
+// Context menus ----------------------------------------------------------------
+
+QList<QAction *> MainWindow::treeContextActions() const
+{
+    using namespace Command;
+    QList<Id> ids;
+    const CModObject *object = selectedObject();
+    if (!object)
+        ids = {NewTcpChannel, NewRtuChannel};
+    else if (object->IsChannel())
+        ids = {NewDevice, EditChannel, DeleteChannel, CopyTag};
+    else if (object->IsDevice())
+        ids = {NewTagGroup,
+               NewTag,
+               EditDevice,
+               DeleteDevice,
+               CopyTag,
+               ExportDeviceTagsUnicode,
+               ExportDeviceTagsAnsi,
+               ImportDeviceTagsUnicode,
+               ImportDeviceTagsAnsi};
+    else if (object->IsTagGroup())
+        ids = {NewTagGroup,
+               NewTag,
+               Command::EditTagGroup,
+               DeleteTagGroup,
+               CopyTag,
+               ExportGroupTagsUnicode,
+               ExportGroupTagsAnsi,
+               ImportGroupTagsUnicode,
+               ImportGroupTagsAnsi};
+    QList<QAction *> actions;
+    for (Id id : std::as_const(ids)) {
+        // Only what applies now: a run disables the editing commands.
+        if (QAction *action = m_actions.value(id); action && action->isEnabled())
+            actions << action;
+    }
+    return actions;
+}
+
+QList<QAction *> MainWindow::tagListContextActions() const
+{
+    using namespace Command;
+    QList<Id> ids = {NewTag};
+    if (selectedTag()) {
+        ids << Command::EditTag << DeleteTag << CopyTag;
+        if (m_state.settings.showDiagnostics)
+            ids << WriteTag;
+    }
+    QList<QAction *> actions;
+    for (Id id : std::as_const(ids)) {
+        if (QAction *action = m_actions.value(id); action && action->isEnabled())
+            actions << action;
+    }
+    return actions;
+}
+
+void MainWindow::showContextMenu(QAbstractItemView *view, const QList<QAction *> &actions,
+                                 const QPoint &position)
+{
+    if (actions.isEmpty())
+        return;
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("contextMenu"));
+    menu.addActions(actions);
+    menu.exec(view->viewport()->mapToGlobal(position));
+}
+
 // File commands --------------------------------------------------------------
 
 void MainWindow::newProject()
 {
-    if (!m_state.project.NewProject())
-        return;
-    // New is the way out of a run that could not start or end properly.
+    m_state.project.NewProject();
+}
+
+void MainWindow::returnToConfigurationMode()
+{
     if (!m_state.running && !m_state.configurationMode) {
         m_state.configurationMode = true;
         updateActions();
@@ -1101,6 +1241,10 @@ void MainWindow::properties()
 {
     if (m_state.running || !selectedIndex().isValid())
         return;
+    if (m_tagList->hasFocus() && selectedTag()) {
+        editTag();
+        return;
+    }
     editNode(selectedIndex());
 }
 
@@ -1141,7 +1285,11 @@ void MainWindow::closeDiagnostics()
 
 void MainWindow::writeTag()
 {
-    WriteSelectedTag(this, selectedTag(),
-                     DeviceOfTreeObject(selectedObject(), m_state.project.channels()),
-                     [this] { return m_runMode->runtime(); });
+    WriteSelectedTag(
+        this, m_notifier,
+        [this] {
+            return WriteTarget{selectedTag(),
+                               DeviceOfTreeObject(selectedObject(), m_state.project.channels())};
+        },
+        [this] { return m_runMode->runtime(); });
 }

@@ -17,6 +17,7 @@ class EventLog;
 class EventLogModel;
 class Notifier;
 class ProjectTreeModel;
+class QAbstractItemView;
 class QLabel;
 class QMenu;
 class QSettings;
@@ -72,6 +73,16 @@ public:
     HostLink &hostLink() const { return *m_link; }
     CDignoDlg *diagnosticsWindow() const { return m_diagnostics; }
 
+    // SIGTERM or SIGINT: the driver closes as at the host runtime's stop
+    // request, without the quit question, keeping the event messages and the
+    // recent-file list. A modified project still gets its save question.
+    void closeFromSignal(int signalNumber);
+
+    // The commands of the tree's and the tag list's context menus for the
+    // current selection, as shown by a right click.
+    QList<QAction *> treeContextActions() const;
+    QList<QAction *> tagListContextActions() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -93,6 +104,9 @@ private:
     qint64 handleHostMessage(const hostmsg::Message &message);
     void raiseFromAnotherInstance();
     void startRequest();
+    void returnToConfigurationMode();
+    void showContextMenu(QAbstractItemView *view, const QList<QAction *> &actions,
+                         const QPoint &position);
     void closeDiagnostics();
 
     // Selection.
@@ -165,6 +179,7 @@ private:
     RunMode *m_runMode = nullptr;
     QPointer<CDignoDlg> m_diagnostics;
     bool m_openLastRequested = false;
+    bool m_closeFromSignal = false;
 
     QHash<int, QAction *> m_actions;
     QList<QAction *> m_recentFileActions;

@@ -2,7 +2,28 @@
 
 #include "datatypes.h"
 
+#include <QBrush>
+#include <QDateTime>
+#include <QFont>
+#include <QPalette>
+
 #include <algorithm>
+
+namespace {
+
+// Colours that read on the light and the dark palettes alike.
+const QColor BadValueColour(0xC0, 0x20, 0x20);
+
+QString lastGoodReadText(const CModTag &tag)
+{
+    if (tag.lastGoodRead == 0)
+        return QStringLiteral("no good read in this run");
+    return QStringLiteral("last good read %1")
+        .arg(QDateTime::fromMSecsSinceEpoch(tag.lastGoodRead)
+                 .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+}
+
+} // namespace
 
 TagListModel::TagListModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -64,6 +85,26 @@ void TagListModel::redrawMarkedRows()
     }
 }
 
+void TagListModel::setRunning(bool running)
+{
+    if (m_running == running)
+        return;
+    m_running = running;
+    if (!m_rows.empty())
+        Q_EMIT dataChanged(index(0, DataColumn), index(int(m_rows.size()) - 1, DataColumn));
+}
+
+TagListModel::Quality TagListModel::quality(const CModTag &tag) const
+{
+    if (!m_running)
+        return Quality::Stopped;
+    if (tag.flags & CModTag::ErrorState)
+        return Quality::Bad;
+    if (!(tag.flags & CModTag::ValuePresent))
+        return Quality::NotRead;
+    return Quality::Good;
+}
+
 void TagListModel::sortByColumn(int column)
 {
     if (m_rows.size() < 2 || column < 0 || column >= ColumnCount)
@@ -109,11 +150,13 @@ int TagListModel::columnCount(const QModelIndex &parent) const
 
 QVariant TagListModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid())
+    if (!index.isValid())
         return {};
     const CModTag *tag = this->tag(index.row());
     if (!tag)
         return {};
+    if (role != Qt::DisplayRole)
+        return index.column() == DataColumn ? qualityData(*tag, role) : QVariant();
     switch (index.column()) {
     case NameColumn:
         return tag->TagName;
@@ -127,6 +170,49 @@ QVariant TagListModel::data(const QModelIndex &index, int role) const
         return ClientAccessCode::listName(tag->ClientAccess);
     case DescriptionColumn:
         return tag->Description;
+    default:
+        return {};
+    }
+}
+
+QVariant TagListModel::qualityData(const CModTag &tag, int role) const
+{
+    const Quality q = quality(tag);
+    switch (role) {
+    case Qt::ForegroundRole:
+        switch (q) {
+        case Quality::Good:
+            return {};
+        case Quality::Bad:
+            return QBrush(BadValueColour);
+        case Quality::NotRead:
+        case Quality::Stopped:
+            return QPalette().brush(QPalette::Disabled, QPalette::Text);
+        }
+        return {};
+    case Qt::FontRole:
+        if (q == Quality::Good)
+            return {};
+        {
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+    case Qt::ToolTipRole:
+        switch (q) {
+        case Quality::Good:
+            return QStringLiteral("Good; %1").arg(lastGoodReadText(tag));
+        case Quality::Bad:
+            return QStringLiteral("Bad: the driver cannot vouch for this value; %1")
+                .arg(lastGoodReadText(tag));
+        case Quality::NotRead:
+            return QStringLiteral("Not read yet");
+        case Quality::Stopped:
+            return (tag.flags & CModTag::ValuePresent) != 0
+                       ? QStringLiteral("Not running: the value of the last run")
+                       : QVariant();
+        }
+        return {};
     default:
         return {};
     }

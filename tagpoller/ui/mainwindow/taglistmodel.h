@@ -36,6 +36,16 @@ public:
     // Redraws the rows whose tags carry the redraw mark, and clears the marks.
     void redrawMarkedRows();
 
+    // While a run goes on, the Data column shows each value's quality: good
+    // values as usual, values in the error state and values not read yet in
+    // their own look, with the time of the last good read on hover. Values
+    // left from a stopped run are greyed as no longer live.
+    void setRunning(bool running);
+    bool isRunning() const { return m_running; }
+
+    enum class Quality { Good, Bad, NotRead, Stopped };
+    Quality quality(const CModTag &tag) const;
+
     // A click on a column header: the same column again toggles the direction.
     void sortByColumn(int column);
 
@@ -45,8 +55,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
+    QVariant qualityData(const CModTag &tag, int role) const;
+
     TagList *m_tags = nullptr;
     std::vector<CModTag *> m_rows;
     int m_lastSortColumn = NameColumn;
     bool m_descending = false;
+    bool m_running = false;
 };

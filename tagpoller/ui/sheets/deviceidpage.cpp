@@ -29,8 +29,7 @@ DeviceIdPage::DeviceIdPage(const QString &caption, CModDevice &device, CModTCPDe
                        "devices. In order to communicate with the device, it must be assigned a "
                        "unique ID. Your device's documentation may refer to this ID as the "
                        "\"Network ID\" or the \"Network Address\".")));
-    if (!m_tcpDevice)
-        layout->addWidget(createStaticText(QStringLiteral("Valid values: 0 to 255")));
+    layout->addWidget(createStaticText(QStringLiteral("Valid values: 0 to 255")));
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Device ID"), m_deviceId);
     layout->addLayout(form);
@@ -52,12 +51,10 @@ void DeviceIdPage::load()
 std::optional<FieldError> DeviceIdPage::save()
 {
     FieldReader reader;
-    if (m_tcpDevice) {
-        // A TCP unit identifier is not range-checked here.
-        reader.unsignedNumber(m_deviceId, m_device.DeviceId);
+    // The unit identifier goes on the wire as one byte, over TCP as over a
+    // serial line.
+    reader.unsignedNumber(m_deviceId, m_device.DeviceId, 0, 255);
+    if (m_tcpDevice)
         reader.unsignedNumber(m_devicePort, m_tcpDevice->DevicePort);
-    } else {
-        reader.unsignedNumber(m_deviceId, m_device.DeviceId, 0, 255);
-    }
     return reader.error();
 }

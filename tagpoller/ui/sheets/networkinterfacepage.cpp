@@ -80,7 +80,10 @@ std::optional<FieldError> NetworkInterfacePage::save()
     reader.signedNumber(m_portNumber, m_channel.PortNumber, 100, 65535);
     reader.unsignedNumber(m_reconnectAfter, m_channel.ReconnectAfter, 5, 7200);
     reader.unsignedNumber(m_maxReconnectAttempts, m_channel.MaxReconnectAttempts, 0, 100);
-    reader.unsignedNumber(m_connectTimeout, m_channel.ConnectTimeout, 1, 1000);
+    // The connect timeout is not shown on this page: nobody could correct a
+    // value out of range from a file, so the stored one stays as it is.
+    if (!m_connectTimeout->isHidden())
+        reader.unsignedNumber(m_connectTimeout, m_channel.ConnectTimeout, 1, 1000);
     if (reader.failed())
         return reader.error();
     m_channel.NetworkAdapter = m_networkAdapter->currentText();

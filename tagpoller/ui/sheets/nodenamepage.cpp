@@ -1,6 +1,7 @@
 #include "nodenamepage.h"
 
 #include "nameedit.h"
+#include "objectnames.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -27,6 +28,7 @@ QString hintOf(NodeNamePage::Subject subject)
 
 NodeNamePage::NodeNamePage(Subject subject, QString &name, NodeNameRule rule, QWidget *parent)
     : SettingsPage(captionOf(subject), parent)
+    , m_subject(subject)
     , m_name(name)
     , m_rule(std::move(rule))
     , m_edit(new NameEdit(this))
@@ -59,6 +61,13 @@ std::optional<FieldError> NodeNamePage::save()
     const QString name = m_edit->text();
     if (const std::optional<DriverString::Id> broken = m_rule.check(name))
         return FieldError{DriverString::text(*broken), m_edit};
+    // A dot would split the host's item path; names already stored keep loading.
+    if (name != m_name) {
+        const auto kind =
+            m_subject == Subject::Channel ? ObjectNames::Kind::Channel : ObjectNames::Kind::Device;
+        if (const QString dotted = ObjectNames::checkNewName(name, kind); !dotted.isEmpty())
+            return FieldError{dotted, m_edit};
+    }
     m_name = name;
     return std::nullopt;
 }

@@ -19,6 +19,7 @@ public:
     std::optional<FieldError> save() override;
 
 private:
+    Subject m_subject;
     QString &m_name;
     NodeNameRule m_rule;
     NameEdit *m_edit;

@@ -112,6 +112,19 @@ TEST_F(GroupDialogTest, NameLongerThan40FromAFileIsRefused)
     EXPECT_EQ(group->name, QString(40, u'g'));
 }
 
+TEST_F(GroupDialogTest, NewNamesWithADotAreRefusedStoredOnesKept)
+{
+    auto group = makeGroup(u"Old.Name"_s);
+    siblings.push_back(group);
+    CGroupDlg dialog(*group, siblings, notifier);
+    ASSERT_TRUE(showActive(dialog));
+    EXPECT_EQ(pressOkWith(dialog, u"New.Name"_s),
+              Messages{"Tag group name can not contain \".\"."});
+    EXPECT_EQ(str(group->name), "Old.Name");
+    EXPECT_TRUE(pressOkWith(dialog, u"Old.Name"_s).empty()) << "a stored name can be kept";
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
 TEST_F(GroupDialogTest, KeepingItsOwnNameIsAccepted)
 {
     CModTagGroup &pumps = *siblings[0];

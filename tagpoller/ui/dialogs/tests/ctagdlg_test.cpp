@@ -355,6 +355,18 @@ TEST_F(TagDialogTest, RegisterBeyondTheTypesEndStaysOpenSilently)
     EXPECT_TRUE(tags.isEmpty());
 }
 
+TEST_F(TagDialogTest, NewNamesWithADotAreRefused)
+{
+    CTagDlg dialog(tags, notifier);
+    ASSERT_TRUE(showActive(dialog));
+    const TagControls controls(dialog);
+    controls.name->insert(u"Level.1"_s); // as pasted: typing drops the dot
+    click(controls.ok);
+    EXPECT_EQ(takeMessages(), Messages{"Tag name can not contain \".\"."});
+    EXPECT_EQ(QApplication::focusWidget(), controls.name);
+    EXPECT_TRUE(tags.isEmpty());
+}
+
 TEST_F(TagDialogTest, NameRulesComeFirstAndInOrder)
 {
     tags.append(makeTag(u"Pump"_s));
@@ -382,12 +394,35 @@ TEST_F(TagDialogTest, NameRulesComeFirstAndInOrder)
     EXPECT_EQ(tags.size(), 1);
 }
 
-TEST_F(TagDialogTest, ScanRateIsCheckedBeforeTheAddress)
+TEST_F(TagDialogTest, HiddenScanRateOutOfRangeIsKeptAndNeverBlocks)
+{
+    // Values a file may hold; the field is hidden, so nobody could fix them.
+    for (const qint32 stored : {0, 99, 100001, -5}) {
+        SCOPED_TRACE(stored);
+        auto tag = std::make_shared<CModTag>();
+        tag->TagName = u"FromFile"_s;
+        tag->TagAddress = u"400001"_s;
+        tag->ScanRate = stored;
+        TagList own;
+        own.append(tag);
+        CTagDlg dialog(*tag, own, notifier);
+        const TagControls controls(dialog);
+        controls.description->setText(u"edited"_s);
+        click(controls.ok);
+        EXPECT_TRUE(takeMessages().empty());
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(tag->ScanRate, stored);
+        EXPECT_EQ(tag->Description, u"edited"_s);
+    }
+}
+
+TEST_F(TagDialogTest, ScanRateIsCheckedBeforeTheAddressWhenShown)
 {
     CTagDlg dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"T"_s);
     controls.address->clear();
+    controls.scanRate->setVisible(true);
 
     controls.scanRate->setText(u"fast"_s);
     click(controls.ok);
@@ -585,20 +620,41 @@ TEST_F(EditTagTest, OverlongNameFromAFileComesBackWhole)
     EXPECT_EQ(tags.find(longName), edited);
 }
 
-TEST_F(EditTagTest, TypeTheListDoesNotOfferMustBeChosen)
+TEST_F(EditTagTest, StoredTypeTheListDoesNotOfferIsKept)
 {
     edited->TagAddress = u"400020"_s;
     edited->DataType = 9; // Double, as a CSV file may give it
+    {
+        // Editing only the description keeps the type (it used to become String).
+        CTagDlg dialog(*edited, tags, notifier);
+        const TagControls controls(dialog);
+        EXPECT_EQ(controls.dataType->currentText(), u"Double"_s);
+        EXPECT_EQ(controls.dataType->count(), 9) << "the eight offered types and the stored one";
+        controls.description->setText(u"ratio"_s);
+        click(controls.ok);
+        EXPECT_TRUE(takeMessages().empty());
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(edited->DataType, 9);
+        EXPECT_EQ(edited->Description, u"ratio"_s);
+    }
+    // An offered type may still replace it.
     CTagDlg dialog(*edited, tags, notifier);
     const TagControls controls(dialog);
-    EXPECT_EQ(controls.dataType->currentIndex(), -1);
-    click(controls.ok);
-    EXPECT_EQ(takeMessages(), Messages{message(DriverString::HoldingRegisterDataTypeInvalid)});
-    EXPECT_EQ(edited->DataType, 9);
     controls.chooseDataType(u"Word"_s);
     click(controls.ok);
     EXPECT_TRUE(takeMessages().empty());
     EXPECT_EQ(edited->DataType, 5);
+}
+
+TEST_F(EditTagTest, EveryTypeTheRunTimeDecodesIsOffered)
+{
+    CTagDlg dialog(*edited, tags, notifier);
+    const TagControls controls(dialog);
+    QStringList offered;
+    for (int i = 0; i < controls.dataType->count(); ++i)
+        offered << controls.dataType->itemText(i);
+    EXPECT_EQ(offered, (QStringList{u"Boolean"_s, u"Char"_s, u"Byte"_s, u"Short"_s, u"Word"_s,
+                                    u"Long"_s, u"DWord"_s, u"Float"_s}));
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "cmodtag.h"
 #include "ctagvaldlg.h"
+#include "datatypes.h"
 #include "dialogtesting.h"
+#include "recordingnotifier.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>
@@ -27,11 +29,12 @@ protected:
     }
 
     CModTag tag;
+    RecordingNotifier notifier;
 };
 
 TEST_F(TagValueDialogTest, showsTheTagNameCentredInABorder)
 {
-    CTagValDlg dialog(tag);
+    CTagValDlg dialog(tag, notifier);
     EXPECT_EQ(str(dialog.windowTitle()), "Tag Value to Write");
     auto *name = child<QLabel>(dialog, "tagNameLabel");
     EXPECT_EQ(str(name->text()), "Pump_Speed");
@@ -44,7 +47,8 @@ TEST_F(TagValueDialogTest, showsTheTagNameCentredInABorder)
 
 TEST_F(TagValueDialogTest, okHandsOverTheTypedText)
 {
-    CTagValDlg dialog(tag);
+    tag.DataType = DataTypeCode::Float;
+    CTagValDlg dialog(tag, notifier);
     ASSERT_TRUE(showActive(dialog));
     QTest::keyClicks(child<QLineEdit>(dialog, "valueEdit"), u" 1.5e3"_s);
     EXPECT_TRUE(dialog.valueText().isEmpty()) << "taken only when the dialog closes";
@@ -57,7 +61,7 @@ TEST_F(TagValueDialogTest, okHandsOverTheTypedText)
 
 TEST_F(TagValueDialogTest, enterInTheValueIsOk)
 {
-    CTagValDlg dialog(tag);
+    CTagValDlg dialog(tag, notifier);
     ASSERT_TRUE(showActive(dialog));
     auto *value = child<QLineEdit>(dialog, "valueEdit");
     EXPECT_TRUE(value->hasFocus()) << "the value is typed at once";
@@ -71,7 +75,7 @@ TEST_F(TagValueDialogTest, enterInTheValueIsOk)
 
 TEST_F(TagValueDialogTest, cancelHandsOverNothing)
 {
-    CTagValDlg dialog(tag);
+    CTagValDlg dialog(tag, notifier);
     ASSERT_TRUE(showActive(dialog));
     QTest::keyClicks(child<QLineEdit>(dialog, "valueEdit"), u"42"_s);
     QSignalSpy finished(&dialog, &QDialog::finished);
@@ -79,6 +83,35 @@ TEST_F(TagValueDialogTest, cancelHandsOverNothing)
     ASSERT_EQ(finished.count(), 1);
     EXPECT_EQ(finished.at(0).at(0).toInt(), int(QDialog::Rejected));
     EXPECT_TRUE(dialog.valueText().isEmpty());
+}
+
+TEST_F(TagValueDialogTest, textThatIsNotWhollyANumberOfTheTypeIsRefusedAndTheDialogStays)
+{
+    // A Word tag: "abc" used to write 0, "12abc" 12.
+    CTagValDlg dialog(tag, notifier);
+    ASSERT_TRUE(showActive(dialog));
+    auto *value = child<QLineEdit>(dialog, "valueEdit");
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    const QStringList refused = {u"abc"_s, u"12abc"_s, u"1.5"_s, u"70000"_s, u"-1"_s,
+                                 u""_s,    u"0x10"_s,  u"1e3"_s, u"- 5"_s};
+    for (const QString &text : refused) {
+        SCOPED_TRACE(str(text));
+        notifier.messages.clear();
+        value->setText(text);
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+        EXPECT_EQ(finished.count(), 0);
+        EXPECT_TRUE(dialog.isVisible());
+        ASSERT_EQ(notifier.messages.size(), 1u);
+        EXPECT_EQ(notifier.messages[0].icon, Notifier::Icon::Stop);
+        EXPECT_TRUE(notifier.messages[0].text.contains(u"Word"_s))
+            << str(notifier.messages[0].text);
+    }
+    EXPECT_TRUE(dialog.valueText().isEmpty());
+
+    value->setText(u" 65535 "_s);
+    QTest::mouseClick(button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(str(dialog.valueText()), " 65535 ");
 }
 
 } // namespace

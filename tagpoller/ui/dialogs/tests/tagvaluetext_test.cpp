@@ -234,4 +234,79 @@ INSTANTIATE_TEST_SUITE_P(Rows, WritableTagTest, ::testing::ValuesIn(accessRows),
                              return std::string(info.param.name);
                          });
 
+struct WholeNumberRow
+{
+    const char *name;
+    quint8 typeCode;
+    const char16_t *text;
+    bool accepted;
+};
+
+void PrintTo(const WholeNumberRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+const WholeNumberRow wholeNumberRows[] = {
+    {"word_plain", DataTypeCode::Word, u"1234", true},
+    {"word_blanks_around", DataTypeCode::Word, u" \t42 ", true},
+    {"word_top", DataTypeCode::Word, u"65535", true},
+    {"word_letters", DataTypeCode::Word, u"abc", false},
+    {"word_number_then_letters", DataTypeCode::Word, u"12abc", false},
+    {"word_fraction", DataTypeCode::Word, u"1.5", false},
+    {"word_too_big", DataTypeCode::Word, u"70000", false},
+    {"word_negative", DataTypeCode::Word, u"-1", false},
+    {"word_empty", DataTypeCode::Word, u"", false},
+    {"word_sign_alone", DataTypeCode::Word, u"+", false},
+    {"word_hex", DataTypeCode::Word, u"0x10", false},
+    {"word_endless_digits", DataTypeCode::Word, u"123456789012345678901234567890", false},
+    {"boolean_one", DataTypeCode::Boolean, u"1", true},
+    {"boolean_two", DataTypeCode::Boolean, u"2", false},
+    {"char_bottom", DataTypeCode::Char, u"-128", true},
+    {"char_beyond", DataTypeCode::Char, u"128", false},
+    {"byte_top", DataTypeCode::Byte, u"255", true},
+    {"short_bottom", DataTypeCode::Short, u"-32768", true},
+    {"short_beyond", DataTypeCode::Short, u"32768", false},
+    {"long_bottom", DataTypeCode::Long, u"-2147483648", true},
+    {"long_beyond", DataTypeCode::Long, u"2147483648", false},
+    {"long_huge", DataTypeCode::Long, u"1000000000000", false},
+    {"dword_top", DataTypeCode::DWord, u"4294967295", true},
+    {"dword_beyond", DataTypeCode::DWord, u"4294967296", false},
+    {"dword_negative", DataTypeCode::DWord, u"-1", false},
+    {"float_exponent", DataTypeCode::Float, u"-1.5e3", true},
+    {"float_fraction_only", DataTypeCode::Float, u".5", true},
+    {"float_trailing_point", DataTypeCode::Float, u"3.", true},
+    {"float_point_alone", DataTypeCode::Float, u".", false},
+    {"float_exponent_without_digits", DataTypeCode::Float, u"2e", false},
+    {"float_unit", DataTypeCode::Float, u"1.25kg", false},
+    {"float_comma", DataTypeCode::Float, u"1,5", false},
+    {"float_nan", DataTypeCode::Float, u"nan", false},
+    {"float_inf", DataTypeCode::Float, u"inf", false},
+    {"float_beyond_float_range", DataTypeCode::Float, u"1e39", false},
+    {"double_has_no_text", DataTypeCode::Double, u"1", false},
+    {"string_has_no_text", DataTypeCode::String, u"1", false},
+};
+
+class WholeNumberTest : public ::testing::TestWithParam<WholeNumberRow>
+{};
+
+TEST_P(WholeNumberTest, onlyTextThatIsWhollyANumberOfTheType)
+{
+    const WholeNumberRow &row = GetParam();
+    EXPECT_EQ(IsValueTextOfType(QStringView(row.text), row.typeCode), row.accepted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WholeNumberTest, ::testing::ValuesIn(wholeNumberRows),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(TagValueTypeTest, theDialogChecksByTheTagsOwnTypeBeforeItsFirstValue)
+{
+    CModTag word;
+    word.DataType = DataTypeCode::Word;
+    EXPECT_EQ(DialogTypeCode(word), DataTypeCode::Word) << "70000 is no Word even as a Long";
+    CModTag doubleTag;
+    doubleTag.DataType = DataTypeCode::Double;
+    EXPECT_EQ(DialogTypeCode(doubleTag), WriteTypeCode(doubleTag));
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include "datatypes.h"
 #include "dialogtesting.h"
 #include "modbusruntime.h"
+#include "recordingnotifier.h"
 #include "tagaddress.h"
 #include "testenvironment.h"
 #include "writetagcommand.h"
@@ -98,6 +99,18 @@ protected:
         ASSERT_EQ(runtime->start(list), ModbusRuntime::StartResult::Started);
     }
 
+    // The command with a selection that does not change while the dialog is open.
+    void writeSelected(const CModTag *tag, const CModDevice *which,
+                       const std::function<ModbusRuntime *()> &currentRuntime)
+    {
+        WriteSelectedTag(
+            nullptr, notifier,
+            [tag, which] {
+                return WriteTarget{tag, which};
+            },
+            currentRuntime);
+    }
+
     std::function<ModbusRuntime *()> running()
     {
         return [this] { return runtime.get(); };
@@ -133,6 +146,7 @@ protected:
     std::shared_ptr<CModTagGroup> group;
     std::shared_ptr<CModTagGroup> subGroup;
     std::unique_ptr<ModbusRuntime> runtime;
+    RecordingNotifier notifier;
 };
 
 TEST_F(WriteTagCommandTest, theDeviceOfADeviceIsItself)
@@ -162,7 +176,7 @@ TEST_F(WriteTagCommandTest, aWordTagWithoutValueIsWrittenAsLong)
     CModTag &tag = addTag(device->tags, u"Speed"_s, u"400001"_s, DataTypeCode::Word);
     startRuntime();
     answer(u"1234"_s);
-    WriteSelectedTag(nullptr, &tag, device, running());
+    writeSelected(&tag, device, running());
 
     const auto &queue = queueOf(device);
     ASSERT_EQ(queue.size(), 1u);
@@ -178,7 +192,7 @@ TEST_F(WriteTagCommandTest, aDWordTagTakesTheWholeUnsignedRange)
     CModTag &tag = addTag(device->tags, u"Total"_s, u"400011"_s, DataTypeCode::DWord);
     startRuntime();
     answer(u"4000000000"_s);
-    WriteSelectedTag(nullptr, &tag, device, running());
+    writeSelected(&tag, device, running());
 
     const auto &queue = queueOf(device);
     ASSERT_EQ(queue.size(), 1u);
@@ -192,8 +206,8 @@ TEST_F(WriteTagCommandTest, aTagOfAGroupTwoLevelsDownGoesToItsDevice)
     CModTag &tag = addTag(subGroup->tags, u"Deep"_s, u"000003"_s, DataTypeCode::Boolean);
     tag.value.setBoolean(false); // it has had a value
     startRuntime();
-    answer(u"2"_s);
-    WriteSelectedTag(nullptr, &tag, DeviceOfTreeObject(subGroup.get(), channels), running());
+    answer(u"1"_s);
+    writeSelected(&tag, DeviceOfTreeObject(subGroup.get(), channels), running());
 
     const auto &queue = queueOf(device);
     ASSERT_EQ(queue.size(), 1u);
@@ -207,7 +221,7 @@ TEST_F(WriteTagCommandTest, cancelWritesNothing)
     CModTag &tag = addTag(device->tags, u"Speed"_s, u"400001"_s, DataTypeCode::Word);
     startRuntime();
     cancel();
-    WriteSelectedTag(nullptr, &tag, device, running());
+    writeSelected(&tag, device, running());
     EXPECT_TRUE(queueOf(device).empty());
 }
 
@@ -221,9 +235,9 @@ TEST_F(WriteTagCommandTest, tagsTheDialogCannotWriteOpenNoDialog)
 
     for (CModTag *tag : {&readOnly, &input, &inputCoil}) {
         SCOPED_TRACE(str(tag->TagName));
-        EXPECT_FALSE(dialogShownBy([&] { WriteSelectedTag(nullptr, tag, device, running()); }));
+        EXPECT_FALSE(dialogShownBy([&] { writeSelected(tag, device, running()); }));
     }
-    EXPECT_FALSE(dialogShownBy([&] { WriteSelectedTag(nullptr, nullptr, device, running()); }))
+    EXPECT_FALSE(dialogShownBy([&] { writeSelected(nullptr, device, running()); }))
         << "no tag selected";
     EXPECT_TRUE(queueOf(device).empty());
 }
@@ -233,9 +247,11 @@ TEST_F(WriteTagCommandTest, aValueTypeWithoutConversionWritesNothing)
     CModTag &tag = addTag(device->tags, u"Ratio"_s, u"400001"_s, DataTypeCode::Double);
     tag.value.setDouble(1.0);
     startRuntime();
-    answer(u"3"_s);
-    WriteSelectedTag(nullptr, &tag, device, running());
+    // Said at once, rather than after a value was typed for nothing.
+    EXPECT_FALSE(dialogShownBy([&] { writeSelected(&tag, device, running()); }));
     EXPECT_TRUE(queueOf(device).empty());
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    EXPECT_EQ(str(notifier.messages[0].text), "A Double tag cannot be written from here.");
 }
 
 TEST_F(WriteTagCommandTest, noDeviceOrNoRunWritesNothing)
@@ -244,19 +260,75 @@ TEST_F(WriteTagCommandTest, noDeviceOrNoRunWritesNothing)
     startRuntime();
 
     answer(u"7"_s);
-    WriteSelectedTag(nullptr, &tag, nullptr, running());
+    writeSelected(&tag, nullptr, running());
     EXPECT_TRUE(queueOf(device).empty()) << "channel selected in the tree";
 
     // The run ended while the dialog was open.
     answer(u"7"_s);
-    WriteSelectedTag(nullptr, &tag, device, [] { return static_cast<ModbusRuntime *>(nullptr); });
+    writeSelected(&tag, device, [] { return static_cast<ModbusRuntime *>(nullptr); });
     EXPECT_TRUE(queueOf(device).empty());
 
     // A device the run does not know.
     CModTCPDev stranger;
     answer(u"7"_s);
-    WriteSelectedTag(nullptr, &tag, &stranger, running());
+    writeSelected(&tag, &stranger, running());
     EXPECT_TRUE(queueOf(device).empty());
+}
+
+TEST_F(WriteTagCommandTest, textThatIsNotAWordNumberSendsNothing)
+{
+    CModTag &tag = addTag(device->tags, u"Speed"_s, u"400001"_s, DataTypeCode::Word);
+    startRuntime();
+    int refusals = 0;
+    onModalDialog<CTagValDlg>([this, &refusals](CTagValDlg &dialog) {
+        auto *ok = child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok);
+        for (const QString &text : {u"abc"_s, u"12abc"_s, u"1.5"_s, u"70000"_s}) {
+            child<QLineEdit>(dialog, "valueEdit")->setText(text);
+            QTest::mouseClick(ok, Qt::LeftButton);
+            if (dialog.isVisible() && notifier.messages.size() == size_t(refusals + 1))
+                ++refusals;
+        }
+        dialog.reject();
+    });
+    writeSelected(&tag, device, running());
+    EXPECT_EQ(refusals, 4);
+    EXPECT_TRUE(queueOf(device).empty());
+}
+
+TEST_F(WriteTagCommandTest, aTagGoneWhileTheDialogWasOpenIsNotWritten)
+{
+    CModTag &tag = addTag(device->tags, u"Speed"_s, u"400001"_s, DataTypeCode::Word);
+    startRuntime();
+    // The selection the main window would report: the tag, until the project
+    // is closed under the open dialog.
+    WriteTarget selected{&tag, device};
+    onModalDialog<CTagValDlg>([&selected](CTagValDlg &dialog) {
+        child<QLineEdit>(dialog, "valueEdit")->setText(u"7"_s);
+        selected = WriteTarget{};
+        dialog.accept();
+    });
+    WriteSelectedTag(
+        nullptr, notifier, [&selected] { return selected; }, running());
+    EXPECT_TRUE(queueOf(device).empty());
+
+    // Another tag selected by then: not written either.
+    CModTag &other = addTag(device->tags, u"Other"_s, u"400002"_s, DataTypeCode::Word);
+    selected = WriteTarget{&tag, device};
+    onModalDialog<CTagValDlg>([&selected, &other, this](CTagValDlg &dialog) {
+        child<QLineEdit>(dialog, "valueEdit")->setText(u"7"_s);
+        selected = WriteTarget{&other, device};
+        dialog.accept();
+    });
+    WriteSelectedTag(
+        nullptr, notifier, [&selected] { return selected; }, running());
+    EXPECT_TRUE(queueOf(device).empty());
+
+    // Unchanged: written.
+    selected = WriteTarget{&tag, device};
+    answer(u"7"_s);
+    WriteSelectedTag(
+        nullptr, notifier, [&selected] { return selected; }, running());
+    EXPECT_EQ(queueOf(device).size(), 1u);
 }
 
 } // namespace

@@ -5,10 +5,15 @@
 #include "testenvironment.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -55,6 +60,29 @@ TEST(SingleInstanceTest, SecondCopyRaisesTheFirstAndEnds)
     first.terminate();
     if (!first.waitForFinished(10000))
         first.kill();
+}
+
+TEST(TerminationTest, SigtermClosesTheDriverAndKeepsItsMessages)
+{
+    const QString messages =
+        QDir(qEnvironmentVariable("XDG_DATA_HOME"))
+            .filePath(QStringLiteral("Quenlor/Orvala Modbus Driver/ModErrMsgs.dat"));
+    QFile::remove(messages);
+    hostmsg::Desktop desktop;
+    QProcess driver;
+    startDriver(driver);
+    QDeadlineTimer registered(30000);
+    while (!desktop.FindWindow(MainWindow::Title) && !registered.hasExpired())
+        QThread::msleep(50);
+    ASSERT_NE(desktop.FindWindow(MainWindow::Title), 0u);
+
+    ASSERT_EQ(::kill(pid_t(driver.processId()), SIGTERM), 0);
+    ASSERT_TRUE(driver.waitForFinished(30000));
+    EXPECT_EQ(driver.exitStatus(), QProcess::NormalExit) << "left through its event loop";
+    EXPECT_EQ(driver.exitCode(), 0);
+    EXPECT_TRUE(driver.readAllStandardError().contains("termination signal 15 received: closing"));
+    EXPECT_TRUE(QFileInfo::exists(messages)) << "the event messages were saved";
+    EXPECT_EQ(desktop.FindWindow(MainWindow::Title), 0u);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "recordingnotifier.h"
 #include "taglistmodel.h"
 #include "testenvironment.h"
+#include "widgetnotifier.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -15,8 +16,11 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QTableView>
@@ -27,6 +31,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <set>
 
 namespace {
@@ -384,23 +389,23 @@ TEST(MainWindowTest, LayoutSurvivesARestart)
         const int height = driver.window->rowSplitter()->height();
         driver.window->columnSplitter()->setSizes({width / 2, width - width / 2});
         driver.window->rowSplitter()->setSizes({height / 4, height - height / 4});
-        driver.window->tagList()->setColumnWidth(5, 333);
-        driver.window->messageList()->setColumnWidth(2, 222);
+        driver.window->tagList()->setColumnWidth(4, 333);
+        driver.window->messageList()->setColumnWidth(1, 222);
         columnSizes = driver.window->columnSplitter()->sizes();
         rowSizes = driver.window->rowSplitter()->sizes();
         geometry = driver.window->geometry();
         ASSERT_TRUE(driver.window->close());
     }
     QSettings store{QString(DriverSettingsOrganization), QString(DriverSettingsApplication)};
-    EXPECT_EQ(store.value(QStringLiteral("ModTagList/5")).toInt(), 333);
-    EXPECT_EQ(store.value(QStringLiteral("ModMsgList/2")).toInt(), 222);
+    EXPECT_EQ(store.value(QStringLiteral("ModTagList/4")).toInt(), 333);
+    EXPECT_EQ(store.value(QStringLiteral("ModMsgList/1")).toInt(), 222);
     EXPECT_NEAR(SplitterPercentages::read(store).horizontal, 50.0, 0.5);
     EXPECT_NEAR(SplitterPercentages::read(store).vertical, 25.0, 0.5);
 
     Driver again;
     EXPECT_EQ(again.window->geometry(), geometry);
-    EXPECT_EQ(again.window->tagList()->columnWidth(5), 333);
-    EXPECT_EQ(again.window->messageList()->columnWidth(2), 222);
+    EXPECT_EQ(again.window->tagList()->columnWidth(4), 333);
+    EXPECT_EQ(again.window->messageList()->columnWidth(1), 222);
     const QList<int> columns = again.window->columnSplitter()->sizes();
     const QList<int> rows = again.window->rowSplitter()->sizes();
     EXPECT_NEAR(columns.value(0), columnSizes.value(0), 2);
@@ -460,6 +465,252 @@ TEST(MainWindowTest, DiagnosticsCommandsOnlyWithTheSetting)
     Driver diagnosing(true, settings);
     EXPECT_TRUE(menuHas(*diagnosing.window, WriteTag));
     EXPECT_TRUE(menuHas(*diagnosing.window, ShowDiagnostics));
+}
+
+TEST(MainWindowTest, SaveQuestionCanBeCancelledOnCloseNewAndOpen)
+{
+    Driver driver;
+    driver.select(QStringLiteral("Channel1/Device1"));
+    driver.state.project.markModified();
+    const QString question = QStringLiteral("Save existing project ?");
+
+    // Cancel keeps the project, the window and its unsaved mark.
+    driver.notifier.yesNoCancelAnswers = {Notifier::Answer::Cancel};
+    EXPECT_FALSE(driver.window->close());
+    EXPECT_TRUE(driver.window->isVisible());
+    driver.notifier.yesNoCancelAnswers = {Notifier::Answer::Cancel};
+    driver.window->action(NewProject)->trigger();
+    driver.notifier.yesNoCancelAnswers = {Notifier::Answer::Cancel};
+    driver.window->action(OpenProject)->trigger();
+    EXPECT_EQ(driver.notifier.questions, (QStringList{question, question, question}));
+    EXPECT_TRUE(driver.notifier.dialogs.empty()) << "Open stops before its file dialog";
+    EXPECT_EQ(driver.state.project.channels().size(), 2u);
+    EXPECT_TRUE(driver.state.project.isModified());
+    EXPECT_TRUE(driver.state.closePending == false);
+
+    // No still discards.
+    driver.notifier.yesNoCancelAnswers = {Notifier::Answer::No};
+    driver.window->action(NewProject)->trigger();
+    EXPECT_TRUE(driver.state.project.channels().empty());
+}
+
+TEST(MainWindowTest, EscapeOnTheSaveQuestionIsCancel)
+{
+    WidgetNotifier notifier;
+    Notifier::Answer answer = Notifier::Answer::No;
+    QTimer::singleShot(0, [] {
+        QWidget *box = QApplication::activeModalWidget();
+        ASSERT_NE(qobject_cast<QMessageBox *>(box), nullptr);
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    answer = notifier.askYesNoCancel(QStringLiteral("Save existing project ?"));
+    EXPECT_EQ(answer, Notifier::Answer::Cancel);
+
+    QTimer::singleShot(0, [] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(notifier.askYesNoCancel(QStringLiteral("Save existing project ?")),
+              Notifier::Answer::No);
+}
+
+TEST(MainWindowTest, TimedMessageClosesItself)
+{
+    WidgetNotifier notifier;
+    bool shown = false;
+    QTimer::singleShot(0, [&shown] {
+        shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()) != nullptr;
+    });
+    // A guard, far beyond the one second asked for, so that a box that never
+    // closes fails the test instead of hanging it.
+    bool guardFired = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&guardFired] {
+        guardFired = true;
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    guard.start(60000);
+    notifier.showTimedMessage(QStringLiteral("RTU channels found"), 1);
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(guardFired);
+}
+
+TEST(MainWindowTest, OpenCloseAndRecentFilesReturnToConfigurationMode)
+{
+    Driver driver;
+    const QString path = QDir(testsupport::tempRoot()).filePath(QStringLiteral("modes.drx"));
+    ASSERT_TRUE(driver.state.project.SaveProjectFile(path));
+    driver.state.recentFiles.add(path);
+    // What a run that could not start leaves: neither mode.
+    const auto neitherMode = [&driver] {
+        driver.state.configurationMode = false;
+        driver.window->updateActions();
+        EXPECT_FALSE(driver.enabled(NewTcpChannel));
+    };
+
+    neitherMode();
+    driver.notifier.fileAnswers = {path};
+    driver.window->action(OpenProject)->trigger();
+    EXPECT_TRUE(driver.state.configurationMode);
+    EXPECT_TRUE(driver.enabled(NewTcpChannel));
+    EXPECT_TRUE(driver.enabled(SwitchToRuntime));
+
+    neitherMode();
+    driver.window->action(CloseProject)->trigger();
+    EXPECT_TRUE(driver.state.configurationMode);
+    EXPECT_TRUE(driver.enabled(NewTcpChannel));
+
+    neitherMode();
+    Q_EMIT driver.window->fileMenu()->aboutToShow();
+    QAction *recent = nullptr;
+    for (QAction *action : driver.window->fileMenu()->actions()) {
+        if (action->data().toInt() == FirstRecentFile)
+            recent = action;
+    }
+    ASSERT_NE(recent, nullptr);
+    recent->trigger();
+    EXPECT_EQ(driver.state.project.path(), path);
+    EXPECT_TRUE(driver.state.configurationMode);
+    EXPECT_TRUE(driver.enabled(NewTcpChannel));
+}
+
+TEST(MainWindowTest, ResizingKeepsTheSplittersAndTheLastColumnsTakeTheSpareWidth)
+{
+    Driver driver;
+    driver.window->setGeometry(60, 40, 700, 500);
+    QTest::qWait(20);
+    const int width = driver.window->columnSplitter()->width();
+    const int height = driver.window->rowSplitter()->height();
+    driver.window->columnSplitter()->setSizes({200, width - 200});
+    driver.window->rowSplitter()->setSizes({250, height - 250});
+    ASSERT_EQ(driver.window->columnSplitter()->sizes().value(0), 200);
+    ASSERT_EQ(driver.window->rowSplitter()->sizes().value(0), 250);
+
+    driver.window->resize(1000, 700);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return driver.window->columnSplitter()->width() > width; }, 5000));
+    QTest::qWait(20);
+    EXPECT_EQ(driver.window->columnSplitter()->sizes().value(0), 200);
+    EXPECT_EQ(driver.window->rowSplitter()->sizes().value(0), 250);
+
+    EXPECT_TRUE(driver.window->tagList()->horizontalHeader()->stretchLastSection());
+    EXPECT_TRUE(driver.window->messageList()->horizontalHeader()->stretchLastSection());
+    QHeaderView *header = driver.window->tagList()->horizontalHeader();
+    EXPECT_GE(header->sectionPosition(5) + header->sectionSize(5),
+              driver.window->tagList()->viewport()->width() - 1);
+}
+
+TEST(MainWindowTest, FirstStartPlacesTheWindowOnTheScreen)
+{
+    {
+        QSettings store{QString(DriverSettingsOrganization), QString(DriverSettingsApplication)};
+        store.remove(QStringLiteral("ModMainWnd"));
+        store.sync();
+    }
+    Driver driver;
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect placed = driver.window->geometry();
+    EXPECT_GT(placed.top(), available.top()) << "room for a title bar";
+    EXPECT_GE(placed.left(), available.left());
+    EXPECT_TRUE(available.contains(placed.center()));
+}
+
+TEST(MainWindowTest, ContextMenusOfferTheCommandsThatApply)
+{
+    Driver driver;
+    const auto ids = [&driver](const QList<QAction *> &actions) {
+        std::set<int> found;
+        for (QAction *action : actions)
+            found.insert(action->data().toInt());
+        return found;
+    };
+    EXPECT_EQ(ids(driver.window->treeContextActions()),
+              (std::set<int>{NewTcpChannel, NewRtuChannel}));
+    driver.select(QStringLiteral("Channel1"));
+    EXPECT_EQ(ids(driver.window->treeContextActions()),
+              (std::set<int>{NewDevice, EditChannel, DeleteChannel, CopyTag}));
+    driver.select(QStringLiteral("Channel1/Device1/Group1"));
+    const std::set<int> group = ids(driver.window->treeContextActions());
+    EXPECT_TRUE(group.count(Command::EditTagGroup) && group.count(DeleteTagGroup) &&
+                group.count(NewTag) && group.count(ImportGroupTagsUnicode));
+    EXPECT_FALSE(group.count(EditDevice));
+
+    driver.select(QStringLiteral("Channel1/Device1"));
+    EXPECT_EQ(ids(driver.window->tagListContextActions()), (std::set<int>{NewTag}));
+    driver.selectTagRow(0);
+    EXPECT_EQ(ids(driver.window->tagListContextActions()),
+              (std::set<int>{NewTag, Command::EditTag, DeleteTag, CopyTag}));
+
+    // A right click on a tree item selects it and opens the menu.
+    QTimer::singleShot(0, [] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        menu->close();
+    });
+    const QRect channelRect =
+        driver.window->projectTree()->visualRect(driver.find(QStringLiteral("Channel1")));
+    Q_EMIT driver.window->projectTree()->customContextMenuRequested(channelRect.center());
+    EXPECT_EQ(driver.window->selectionPath(), QStringLiteral("Channel1"));
+}
+
+TEST(MainWindowTest, F4OnATagEditsTheTagAndFileCommandsHaveTheirKeys)
+{
+    Driver driver;
+    EXPECT_EQ(driver.window->action(NewProject)->shortcut(), QKeySequence(QKeySequence::New));
+    EXPECT_EQ(driver.window->action(OpenProject)->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(driver.window->action(SaveProject)->shortcut(), QKeySequence(QKeySequence::Save));
+
+    driver.select(QStringLiteral("Channel1/Device1"));
+    driver.selectTagRow(0);
+    driver.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(driver.window.get()));
+    driver.window->tagList()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return driver.window->tagList()->hasFocus(); }, 5000));
+    QString opened;
+    QTimer::singleShot(0, [&opened] {
+        QWidget *modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        opened = QString::fromLatin1(modal->metaObject()->className());
+        modal->close();
+    });
+    QTest::keyClick(driver.window->tagList(), Qt::Key_F4);
+    EXPECT_EQ(opened, QStringLiteral("CTagDlg"));
+
+    // Elsewhere F4 is still the properties of the tree item. The closed dialog
+    // took the activation with it.
+    driver.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(driver.window.get()));
+    driver.window->projectTree()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return driver.window->projectTree()->hasFocus(); }, 5000));
+    opened.clear();
+    QTimer::singleShot(0, [&opened] {
+        QWidget *modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        opened = QString::fromLatin1(modal->metaObject()->className());
+        modal->close();
+    });
+    QTest::keyClick(driver.window->projectTree(), Qt::Key_F4);
+    EXPECT_NE(opened, QStringLiteral("CTagDlg"));
+    EXPECT_FALSE(opened.isEmpty());
+}
+
+TEST(MainWindowTest, ATerminationSignalClosesSavingMessagesAndRecentFiles)
+{
+    Driver driver;
+    const QString path = QDir(testsupport::tempRoot()).filePath(QStringLiteral("signal.drx"));
+    ASSERT_TRUE(driver.state.project.SaveProjectFile(path));
+    driver.state.recentFiles.add(path);
+    driver.window->closeFromSignal(SIGTERM);
+    EXPECT_FALSE(driver.window->isVisible());
+    EXPECT_TRUE(driver.notifier.questions.isEmpty());
+    EXPECT_FALSE(driver.log.isOpen()) << "the messages were saved";
+    QSettings store{QString(DriverSettingsOrganization), QString(DriverSettingsApplication)};
+    RecentFileList saved;
+    saved.load(store);
+    EXPECT_EQ(saved.entry(0), path);
 }
 
 // Renders the main window with a demo project. With ORVALA_SCREENSHOT set, the

@@ -6,15 +6,21 @@
 #include "driverstrings.h"
 #include "eventlog.h"
 #include "mainwindow.h"
+#include "projecttreemodel.h"
 #include "recordingnotifier.h"
 #include "runmode.h"
 #include "simulator.h"
 #include "tagaddress.h"
+#include "taglistmodel.h"
 #include "testenvironment.h"
 
+#include <QBrush>
 #include <QDir>
+#include <QItemSelectionModel>
 #include <QSettings>
+#include <QTableView>
 #include <QTest>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -26,7 +32,13 @@ protected:
     RunModeWindow()
         : store(QString(DriverSettingsOrganization), QString(DriverSettingsApplication))
         , state(notifier, DriverSettings{})
-        , log({3, QDir(testsupport::tempRoot()).filePath(QStringLiteral("data"))})
+        // Each test its own folder: a closed window saves its messages, and the
+        // next test's log would start with them.
+        , log({3,
+               QDir(testsupport::tempRoot())
+                   .filePath(QStringLiteral("data-") +
+                             QString::fromUtf8(
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name()))})
     {
         sim.start();
     }
@@ -150,7 +162,11 @@ TEST_F(RunModeWindow, rtuChannelIsAnnouncedInATimedMessageAndTheRunGoesOn)
     openWindow();
     window->action(Command::SwitchToRuntime)->trigger();
     EXPECT_TRUE(state.running);
-    EXPECT_TRUE(
+    // The timed form, which closes itself after 10 s, never the plain box.
+    ASSERT_EQ(notifier.timedMessages.size(), 1u);
+    EXPECT_EQ(notifier.timedMessages[0].text, DriverString::text(DriverString::RtuChannelsFound));
+    EXPECT_EQ(notifier.timedMessages[0].seconds, 10);
+    EXPECT_FALSE(
         notifier.messageTexts().contains(DriverString::text(DriverString::RtuChannelsFound)));
     EXPECT_TRUE(logContains(DriverString::text(DriverString::RtuChannelsFound)));
 }
@@ -241,6 +257,83 @@ TEST_F(RunModeWindow, engineCreationFailureLeavesNeitherMode)
     EXPECT_EQ(window->runMode().runtime(), nullptr);
     EXPECT_TRUE(enabled(Command::NewProject));
     EXPECT_FALSE(enabled(Command::SwitchToRuntime));
+}
+
+TEST_F(RunModeWindow, aRefusedCloseAfterTheReleaseLeavesNoStaleCloseRequest)
+{
+    buildProject();
+    const QString path = QDir(testsupport::tempRoot()).filePath(QStringLiteral("stale.drx"));
+    ASSERT_TRUE(state.project.SaveProjectFile(path));
+    openWindow();
+    window->action(Command::SwitchToRuntime)->trigger();
+    ASSERT_TRUE(state.running);
+
+    // Closed while running; by the time the release asks again the project
+    // has unsaved changes and the user cancels the save question.
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(state.closePending);
+    state.project.markModified();
+    notifier.yesNoCancelAnswers = {Notifier::Answer::Cancel};
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !state.running && notifier.questions.size() == 1; }, 5000));
+    QTest::qWait(100);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(state.closePending);
+
+    // A later run that ends must not close the window.
+    ASSERT_TRUE(state.project.SaveProjectFile(path));
+    window->action(Command::SwitchToRuntime)->trigger();
+    ASSERT_TRUE(state.running);
+    window->action(Command::SwitchToConfiguration)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !state.running; }, 5000));
+    QTest::qWait(200);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(state.configurationMode);
+}
+
+TEST_F(RunModeWindow, theTagListShowsEachValuesQualityAndAStoppedRunIsNotLive)
+{
+    sim.setHoldingRegister(1, 0, 321);
+    buildProject();
+    openWindow();
+    CModDevice *device = state.project.channels()[0]->devices[0].get();
+    device->DeviceId = 1;
+    CModTag &tag = *device->tags.at(0);
+    const QModelIndex deviceIndex =
+        window->treeModel()->index(0, 0, window->treeModel()->index(0, 0));
+    window->projectTree()->selectionModel()->setCurrentIndex(deviceIndex,
+                                                             QItemSelectionModel::ClearAndSelect);
+    TagListModel *model = window->tagListModel();
+    ASSERT_EQ(model->rowCount(), 1);
+    const QModelIndex data = model->index(0, TagListModel::DataColumn);
+
+    window->action(Command::SwitchToRuntime)->trigger();
+    ASSERT_TRUE(state.running);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return model->data(data).toString() == QStringLiteral("321"); }, 20000));
+    EXPECT_EQ(model->quality(tag), TagListModel::Quality::Good);
+    EXPECT_FALSE(model->data(data, Qt::ForegroundRole).isValid());
+    EXPECT_TRUE(model->data(data, Qt::ToolTipRole)
+                    .toString()
+                    .startsWith(QStringLiteral("Good; last good read ")));
+    EXPECT_NE(tag.lastGoodRead, 0);
+
+    // What the run time does when it can no longer vouch for the value.
+    tag.flags |= CModTag::ErrorState;
+    EXPECT_EQ(model->quality(tag), TagListModel::Quality::Bad);
+    EXPECT_TRUE(model->data(data, Qt::ForegroundRole).isValid());
+    EXPECT_TRUE(model->data(data, Qt::FontRole).isValid());
+    EXPECT_TRUE(
+        model->data(data, Qt::ToolTipRole).toString().contains(QStringLiteral("last good read")));
+    tag.flags &= ~quint32(CModTag::ErrorState);
+
+    window->action(Command::SwitchToConfiguration)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !state.running; }, 5000));
+    EXPECT_FALSE(model->isRunning());
+    EXPECT_EQ(model->quality(tag), TagListModel::Quality::Stopped);
+    EXPECT_TRUE(model->data(data, Qt::ForegroundRole).isValid()) << "greyed, not live";
+    EXPECT_EQ(model->data(data, Qt::ToolTipRole).toString(),
+              QStringLiteral("Not running: the value of the last run"));
 }
 
 } // namespace

@@ -106,22 +106,29 @@ TEST_F(DeviceSheetTest, RtuDeviceId300IsRefused)
     EXPECT_FALSE(device->IsNew);
 }
 
-TEST_F(DeviceSheetTest, TcpDeviceId300IsAccepted)
+TEST_F(DeviceSheetTest, TcpDeviceIdOutside0To255IsRefusedAsOnRtu)
 {
     auto device = std::make_shared<CModTCPDev>();
     DeviceEditor editor(*device, {device});
     WizardSheet sheet(editor, notifier);
     sheet.show();
     clickNext(sheet);
-    typeText(control<QLineEdit>(&sheet, "deviceId"), QStringLiteral("300"));
-    clickNext(sheet);
-    EXPECT_EQ(sheet.currentId(), 2);
-    EXPECT_TRUE(notifier.messages.empty());
+    auto *deviceId = control<QLineEdit>(&sheet, "deviceId");
+    // 99999999999 used to be stored as 4294967295, 300 as 300.
+    for (const QString &text : {QStringLiteral("300"), QStringLiteral("99999999999")}) {
+        SCOPED_TRACE(text.toStdString());
+        notifier.messages.clear();
+        typeText(deviceId, text);
+        clickNext(sheet);
+        EXPECT_EQ(messages(notifier), std::vector<Message>{stop(
+                                          QStringLiteral("Enter an integer between 0 and 255."))});
+        EXPECT_EQ(sheet.currentId(), 1);
+    }
+    typeText(deviceId, QStringLiteral("255"));
     clickNextToLastPage(sheet);
     clickFinish(sheet);
-
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
-    EXPECT_EQ(device->DeviceId, 300);
+    EXPECT_EQ(device->DeviceId, 255);
 }
 
 TEST_F(DeviceSheetTest, EmptyDeviceIdIsNotAPositiveInteger)

@@ -184,4 +184,33 @@ TEST(NodeNameRule, TypedAndPastedNamesInTheWizard)
     EXPECT_EQ(notifier.messages.size(), 3u);
 }
 
+// A dot would split the host's item path: new names with one are refused, a
+// stored one keeps loading and can be kept.
+TEST(NodeNameRule, NewNamesWithADotAreRefusedStoredOnesKept)
+{
+    auto channel = std::make_shared<CModTCPChnl>();
+    channel->IsNew = false;
+    channel->name = QStringLiteral("Line.1");
+    RecordingNotifier notifier;
+    {
+        ChannelEditor editor(*channel, Channels{channel});
+        TabbedSheet sheet(editor, notifier);
+        sheet.show();
+        clickOk(sheet);
+        EXPECT_TRUE(notifier.messages.empty());
+        EXPECT_EQ(sheet.result(), QDialog::Accepted);
+    }
+    auto device = std::make_shared<CModTCPDev>();
+    DeviceEditor editor(*device, {device});
+    WizardSheet sheet(editor, notifier);
+    sheet.show();
+    auto *name = control<QLineEdit>(&sheet, "deviceName");
+    pasteText(name, QStringLiteral("Pump.1"));
+    clickNext(sheet);
+    EXPECT_EQ(messages(notifier),
+              std::vector<Message>{stop(QStringLiteral("Device name can not contain \".\"."))});
+    EXPECT_EQ(sheet.currentId(), 0);
+    EXPECT_FALSE(device->name.contains(u'.'));
+}
+
 } // namespace
