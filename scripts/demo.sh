@@ -68,7 +68,7 @@ mariadbd --no-defaults --datadir="$db/data" --socket="$db/mysqld.sock" \
     --pid-file="$db/mysqld.pid" --log-error="$db/error.log" --skip-networking=0 \
     --bind-address=127.0.0.1 --port="$db_port" --skip-name-resolve --skip-log-bin \
     --performance-schema=OFF --innodb-buffer-pool-size=32M --innodb-log-file-size=4M \
-    "${as_root[@]}" &
+    "${as_root[@]}" > "$db/output.log" 2>&1 &
 pids+=($!)
 wait_for_port "$db_port"
 sql() { mariadb --no-defaults --socket="$db/mysqld.sock" -u root "$@"; }
@@ -100,11 +100,16 @@ mail_user=boiler@plant.example
 PLANT_MAIL_PASSWORD=$(secret)
 export PLANT_MAIL_PASSWORD
 mkdir "$work/inbox"
-python3 "$here/mailrelay/tests/smtpsink.py" "$work/inbox" "$mail_user" "$PLANT_MAIL_PASSWORD" \
+# Debian's Python, where python3-aiosmtpd is installed.
+/usr/bin/python3 "$here/mailrelay/tests/smtpsink.py" "$work/inbox" "$mail_user" "$PLANT_MAIL_PASSWORD" \
     > "$work/sink.port" &
 pids+=($!)
 for _ in $(seq 300); do [ -s "$work/sink.port" ] && break; sleep 0.1; done
 sink_port=$(head -n1 "$work/sink.port")
+if [ -z "$sink_port" ]; then
+    echo "demo: the SMTP sink did not start" >&2
+    exit 1
+fi
 tls_port=$(free_port)
 cat > "$work/stunnel-server.conf" <<CONF
 foreground = yes
@@ -141,7 +146,7 @@ mb_port=$(free_port)
 "$build/tools/mbsim/mbsim" --port "$mb_port" --units 1 \
     --set hr:1:0=100 --ramp hr:1:0@500ms \
     --set hr:1:2=0 --set hr:1:3=16812 \
-    --ramp co:1:0@2000ms --ramp ir:1:0@1000ms &
+    --ramp co:1:0@2000ms --ramp ir:1:0@1000ms > "$work/mbsim.log" 2>&1 &
 pids+=($!)
 wait_for_port "$mb_port"
 sed "s/@PORT@/$mb_port/" "$here/scripts/demo/plant.json" > "$work/plant.json"
@@ -179,6 +184,6 @@ sql -t plant -e "SELECT id, tagname, tagval, almtype, event, severity, comment F
                  ORDER BY id DESC LIMIT 4"
 echo "== the alarm email the operator received"
 for message in "$work/inbox"/*.json; do
-    python3 -c 'import json, sys; m = json.load(open(sys.argv[1])); print("To: %s  Subject: %s" % (m["to"], m["subject"]))' "$message"
+    /usr/bin/python3 -c 'import json, sys; m = json.load(open(sys.argv[1])); print("To: %s  Subject: %s" % (m["to"], m["subject"]))' "$message"
 done
 echo "done: the driver, the bridge and the relay were closed in order by the host runtime."
