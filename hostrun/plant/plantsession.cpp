@@ -37,6 +37,13 @@ void printNote(const QString &text)
     printLine(stderr, QStringLiteral("hostrun plant: ") + text);
 }
 
+QString rowCount(std::size_t count, const char *kind)
+{
+    return QStringLiteral("%1 %2 row%3")
+        .arg(count)
+        .arg(QLatin1StringView(kind), count == 1 ? QString() : QStringLiteral("s"));
+}
+
 QString number(double value)
 {
     return QString::number(value, 'g', 15);
@@ -271,11 +278,10 @@ void PlantSession::flush()
     const QList<std::shared_ptr<CMailDetails>> emails = std::exchange(m_pendingEmails, {});
     if (!tags.empty())
         m_bridgeOutbox.send(SqlPayload::TagValuesCode, SqlPayload::encodeTagValues(tags),
-                            qsizetype(tags.size()), QStringLiteral("%1 tag rows").arg(tags.size()));
+                            qsizetype(tags.size()), rowCount(tags.size(), "tag"));
     if (!alarms.empty())
         m_bridgeOutbox.send(SqlPayload::AlarmsCode, SqlPayload::encodeAlarms(alarms),
-                            qsizetype(alarms.size()),
-                            QStringLiteral("%1 alarm rows").arg(alarms.size()));
+                            qsizetype(alarms.size()), rowCount(alarms.size(), "alarm"));
     for (const auto &email : emails)
         m_relayOutbox.send(MailProtocol::EmailCode, MailPayload::encodeEmail(*email), 1,
                            QStringLiteral("the email \"%1\"").arg(email->subject));

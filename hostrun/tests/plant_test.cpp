@@ -14,6 +14,7 @@
 #include "testenvironment.h"
 
 #include <QFile>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -296,4 +297,95 @@ TEST_F(PlantTest, AConfigWithMistakesStartsNothingAndSaysWhatIsWrong)
     hostmsg::Desktop desktop;
     ASSERT_TRUE(desktop.open());
     EXPECT_EQ(desktop.FindWindow(QString::fromLatin1(SqlPayload::WindowTitle)), 0);
+}
+
+namespace {
+
+// Stand-ins for the bridge and the relay, in the test process: the bridge
+// refuses the first tag values a few times, as a bridge with full buffers
+// does, and both note the close request.
+struct RefusingPeers
+{
+    explicit RefusingPeers(hostmsg::Desktop &desktop, int refusals) : refusalsLeft(refusals)
+    {
+        bridge = desktop.createWindow(QString::fromLatin1(SqlPayload::WindowTitle));
+        relay = desktop.createWindow(QString::fromLatin1(MailProtocol::WindowTitle));
+        bridge->setHandler([this](const hostmsg::Message &message) -> qint64 {
+            if (message.msg == SqlPayload::CloseWhenDrainedMessage) {
+                bridgeClosing = true;
+                return 0;
+            }
+            if (message.msg != hostmsg::WM_COPYDATA)
+                return 0;
+            if (message.dwData == SqlPayload::TagValuesCode) {
+                if (refusalsLeft > 0) {
+                    --refusalsLeft;
+                    return 0;
+                }
+                SqlTagList tags;
+                if (!SqlPayload::decodeTagValues(message.payload, tags).ok())
+                    return 0;
+                for (const auto &tag : tags)
+                    if (tag->tagName == QStringLiteral("Level"))
+                        levels << QString::number(tag->numericValue);
+            }
+            return 1;
+        });
+        relay->setHandler([this](const hostmsg::Message &message) -> qint64 {
+            if (message.msg == MailProtocol::CloseWhenDrainedMessage)
+                relayClosing = true;
+            return message.msg == hostmsg::WM_COPYDATA ? 1 : 0;
+        });
+    }
+
+    // The windows go once asked to close, as the programs' would; never from
+    // inside their own handlers.
+    void closeWhenAsked()
+    {
+        if (bridgeClosing)
+            bridge.reset();
+        if (relayClosing)
+            relay.reset();
+    }
+
+    std::unique_ptr<hostmsg::Window> bridge;
+    std::unique_ptr<hostmsg::Window> relay;
+    int refusalsLeft = 0;
+    QStringList levels;
+    bool bridgeClosing = false;
+    bool relayClosing = false;
+};
+
+} // namespace
+
+TEST_F(PlantTest, RefusedRowsAreOfferedAgainInTheirOrderAndCounted)
+{
+    hostmsg::Desktop desktop;
+    ASSERT_TRUE(desktop.open());
+    RefusingPeers peers(desktop, 4);
+    startPlant();
+    ASSERT_TRUE(waitFor([&] { return valuesReceived() > 0; })) << diagnostics();
+    // These come while the first rows still wait for the bridge.
+    sim.setHoldingRegister(1, 0, 120);
+    ASSERT_TRUE(waitFor([&] { return valuesReceived() >= 3; })) << diagnostics();
+    sim.setHoldingRegister(1, 0, 130);
+    ASSERT_TRUE(waitFor([&] { return peers.levels.size() >= 3; })) << diagnostics();
+    EXPECT_EQ(peers.levels,
+              QStringList({QStringLiteral("100"), QStringLiteral("120"), QStringLiteral("130")}));
+    EXPECT_EQ(peers.refusalsLeft, 0);
+
+    ::kill(pid_t(hostrun.processId()), SIGTERM);
+    ASSERT_TRUE(waitFor([&] {
+        peers.closeWhenAsked();
+        return hostrun.state() == QProcess::NotRunning;
+    })) << diagnostics();
+    EXPECT_EQ(hostrun.exitCode(), 0) << diagnostics();
+    EXPECT_TRUE(peers.bridgeClosing);
+    EXPECT_TRUE(peers.relayClosing);
+    EXPECT_TRUE(output.contains(", 4 refused and retried")) << diagnostics();
+    // The first delivery holds one or both items, as the driver's timing has it.
+    EXPECT_TRUE(QString::fromUtf8(errors).contains(QRegularExpression(
+        QStringLiteral("sqlbridge refused [12] tag rows? \\(answer 0\\); retrying"))))
+        << diagnostics();
+    EXPECT_TRUE(errors.contains("sqlbridge takes payloads again")) << diagnostics();
 }
