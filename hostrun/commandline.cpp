@@ -337,6 +337,9 @@ QString usageText()
         "      A session with the SQL bridge; see hostrun sql --help.\n"
         "  hostrun mail account|send|close ...\n"
         "      Hands the email relay accounts and emails; \"hostrun mail --help\" tells how.\n"
+        "  hostrun plant CONFIG.json\n"
+        "      Runs a whole plant: driver, SQL bridge, email relay and alarm rules;\n"
+        "      see hostrun plant --help.\n"
         "Numbers are decimal or 0x-hexadecimal. Exit status: 0 done, 1 failed, 2 bad usage.\n");
 }
 

@@ -156,17 +156,19 @@ DriverSession::~DriverSession()
 bool DriverSession::start()
 {
     // Before the window exists, so that no stop request can leave its files behind.
-    m_signals = std::make_unique<TerminationSignals>();
-    if (!m_signals->isActive()) {
-        fail(QStringLiteral("cannot watch for SIGINT and SIGTERM"));
-        return false;
+    if (m_watchSignals) {
+        m_signals = std::make_unique<TerminationSignals>();
+        if (!m_signals->isActive()) {
+            fail(QStringLiteral("cannot watch for SIGINT and SIGTERM"));
+            return false;
+        }
+        connect(m_signals.get(), &TerminationSignals::received, this, [this](int signalNumber) {
+            if (m_phase != Phase::Requesting && m_phase != Phase::Running)
+                return;
+            printNote(QStringLiteral("stopping on signal %1").arg(signalNumber));
+            finish(0);
+        });
     }
-    connect(m_signals.get(), &TerminationSignals::received, this, [this](int signalNumber) {
-        if (m_phase != Phase::Requesting && m_phase != Phase::Running)
-            return;
-        printNote(QStringLiteral("stopping on signal %1").arg(signalNumber));
-        finish(0);
-    });
 
     m_window = m_desktop.createWindow(
         QStringLiteral("hostrun driver %1").arg(QCoreApplication::applicationPid()));
@@ -310,6 +312,22 @@ qint64 DriverSession::onMessage(const hostmsg::Message &message)
     if (!m_firstValuesSeen) {
         m_firstValuesSeen = true;
         QMetaObject::invokeMethod(this, &DriverSession::onFirstValues, Qt::QueuedConnection);
+    }
+
+    if (m_deliveryHandler) {
+        QList<DeliveredValue> delivered;
+        delivered.reserve(qsizetype(values.entries.size()));
+        for (const auto &entry : values.entries) {
+            if (entry->requestId < 1 || entry->requestId > m_items.size()) {
+                printNote(
+                    QStringLiteral("a value came for request id %1, which was never requested")
+                        .arg(entry->requestId));
+                continue;
+            }
+            delivered.append({m_items.at(entry->requestId - 1), entry->value, entry->inError});
+        }
+        m_deliveryHandler(delivered);
+        return DeliveryAcknowledged;
     }
 
     const int limit = m_command.count;
@@ -544,6 +562,11 @@ void DriverSession::done()
         return;
     m_phase = Phase::Done;
     m_stopTimer.stop();
+    if (m_finishedHandler) {
+        // Queued: the handler may well destroy this session.
+        QMetaObject::invokeMethod(this, m_finishedHandler, Qt::QueuedConnection);
+        return;
+    }
     QCoreApplication::exit(0); // the status is the session's
 }
 

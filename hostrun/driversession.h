@@ -14,9 +14,18 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace hostrun {
+
+// One value of a delivery, with the item it was requested as.
+struct DeliveredValue
+{
+    QString item;
+    CModData value;
+    bool inError = false;
+};
 
 // Runs "driver": the host runtime's side of a session with the Modbus driver,
 // and returns the exit status: 0 ended as asked, 1 failed, 2 bad usage (a
@@ -44,6 +53,24 @@ public:
     // could not start.
     bool start();
     int exitCode() const { return m_exitCode; }
+
+    // For a host session built around the driver's: each delivery goes to
+    // `handler` instead of standard output. The handler runs inside the
+    // driver's synchronous send and must not send anything itself.
+    void setDeliveryHandler(std::function<void(const QList<DeliveredValue> &)> handler)
+    {
+        m_deliveryHandler = std::move(handler);
+    }
+    // Called once the session has ended, instead of quitting the event loop.
+    void setFinishedHandler(std::function<void()> handler)
+    {
+        m_finishedHandler = std::move(handler);
+    }
+    // Leaves SIGINT and SIGTERM to whoever owns the session.
+    void setWatchSignals(bool watch) { m_watchSignals = watch; }
+    // Ends the session in order: the driver is stopped and awaited.
+    void stop() { finish(0); }
+    bool isDone() const { return m_phase == Phase::Done; }
 
 private:
     enum class Phase { Requesting, Running, Stopping, Done };
@@ -100,6 +127,11 @@ private:
 
     // Values are printed from here, so that a slow reader never delays an answer.
     OutputQueue m_output{stdout};
+
+    std::function<void(const QList<DeliveredValue> &)> m_deliveryHandler;
+    std::function<void()> m_finishedHandler;
+    bool m_watchSignals = true;
+
     std::unique_ptr<QSocketNotifier> m_input;
     QByteArray m_inputBuffer;
 };

@@ -3,6 +3,7 @@
 #include "driversession.h"
 #include "mailcommand.h"
 #include "messagecommands.h"
+#include "plantsession.h"
 #include "sqlcommand.h"
 #include "suiteversion.h"
 
@@ -16,6 +17,8 @@ int main(int argc, char **argv)
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.value(1) == QLatin1StringView("sql"))
         return hostrun::runSqlCommand(arguments.mid(2));
+    if (arguments.value(1) == QLatin1StringView("plant"))
+        return hostrun::runPlantCommand(arguments.mid(2));
     if (arguments.value(1) == QLatin1StringView("mail"))
         return hostrun::runMailCommand(arguments.mid(2));
     const hostrun::ParsedCommandLine parsed =
