@@ -203,6 +203,9 @@ std::optional<int> DeviceRuntime::firstDueFrameFrom(int index) const
 
 std::optional<qint64> DeviceRuntime::msUntilNextFrameDue() const
 {
+    // Queued writes have their turn at once, whatever the frames' rates.
+    if (m_writesPending)
+        return 0;
     const RuntimeClock::Tick now = RuntimeClock::now();
     std::optional<qint64> soonest;
     for (const CFrame &frame : m_frames) {

@@ -69,8 +69,8 @@ public:
     // The device's turn: a queued write or a read. False when it let the turn
     // pass because no frame is due yet at its scan rate (scan rates honoured).
     bool PollNext(quint16 transactionId);
-    // Scan rates honoured: ms until the device's next frame is due; nothing
-    // when it has no frame to read.
+    // Scan rates honoured: ms until the device's next frame is due (0 while
+    // writes wait to be sent); nothing when it has neither.
     std::optional<qint64> msUntilNextFrameDue() const;
     void OnTick();
 

@@ -70,15 +70,25 @@ TEST_F(ScanRatesTest, writesGoOutAtOnceWhateverTheReadRate)
     // Read once, then not again for 100 s.
     addTag(device, QStringLiteral("Setpoint"), QStringLiteral("400001"), DataTypeCode::Word, 1)
         .ScanRate = 100000;
+    addTag(device, QStringLiteral("Low"), QStringLiteral("400002"), DataTypeCode::Word, 2)
+        .ScanRate = 100000;
+    addTag(device, QStringLiteral("High"), QStringLiteral("400003"), DataTypeCode::Word, 3)
+        .ScanRate = 100000;
+    channel.DutyCycle = 1; // a read is owed after every write, and none is due
     startRuntime();
     ASSERT_TRUE(waitForValue(1));
 
     ASSERT_TRUE(runtime->WriteRequest(1, wordValue(321)));
     ASSERT_TRUE(waitFor([&] { return sim.holdingRegister(1, 0) == 321; }));
     ASSERT_TRUE(runtime->WriteRequest(1, wordValue(322)));
-    ASSERT_TRUE(waitFor([&] { return sim.holdingRegister(1, 0) == 322; }));
+    ASSERT_TRUE(runtime->WriteRequest(2, wordValue(10)));
+    ASSERT_TRUE(runtime->WriteRequest(3, wordValue(90)));
+    ASSERT_TRUE(waitFor([&] {
+        return sim.holdingRegister(1, 0) == 322 && sim.holdingRegister(1, 1) == 10 &&
+               sim.holdingRegister(1, 2) == 90;
+    }));
     EXPECT_EQ(readsAt(sim, 1, 0).size(), 1u) << "the writes did not wait for a read";
-    EXPECT_EQ(sim.writeLog().size(), 2u);
+    EXPECT_EQ(sim.writeLog().size(), 4u);
 }
 
 TEST_F(ScanRatesTest, devicesThatAreNotDueLeaveTheTurnToOthers)
