@@ -141,6 +141,17 @@ int main(int argc, char **argv)
     ok = ok && writeSeed(sql, QStringLiteral("version"),
                          QByteArray(1, '\3') + SqlPayload::encodeVersion({1, 0}));
 
+    // Good replies to the Modbus fuzzer's requests; the first byte picks the request.
+    const QString modbus = root.filePath(QStringLiteral("modbusreply"));
+    ok = ok &&
+         writeSeed(modbus, QStringLiteral("registers"),
+                   QByteArray(1, '\0') + QByteArray::fromHex("00010000000b01030800016d5c4a45c093"));
+    ok = ok && writeSeed(modbus, QStringLiteral("maskwrite"),
+                         QByteArray(1, '\6') + QByteArray::fromHex("0007000000080116"
+                                                                   "0004fff70008"));
+    ok = ok && writeSeed(modbus, QStringLiteral("exception"),
+                         QByteArray(1, '\0') + QByteArray::fromHex("000100000003018302"));
+
     if (!ok) {
         std::fprintf(stderr, "cannot write the seed corpora in %s\n", argv[1]);
         return 1;

@@ -21,6 +21,7 @@ DriverSettings DriverSettings::read(const QSettings &settings)
     read.errorFileDurationMinutes = std::clamp(
         integer("ErrFileDuration", DefaultErrorFileDurationMinutes),
         ErrorFileWriter::MinimumDurationMinutes, ErrorFileWriter::MaximumDurationMinutes);
+    read.honourScanRates = integer("HonourScanRates", 0) != 0;
     read.messagesToKeep = EventLog::readMessagesToKeep(settings);
     return read;
 }

@@ -29,6 +29,9 @@ struct DriverSettings
     bool generateErrorFiles = false;
     // "ErrFileDuration", 1 to 600: minutes after which an error file stops growing.
     int errorFileDurationMinutes = DefaultErrorFileDurationMinutes;
+    // "HonourScanRates": frames are read at the shortest scan rate of their
+    // tags instead of back to back.
+    bool honourScanRates = false;
     // "MsgsToKeep", 10 to 100000, anything else 200: messages saved at close.
     int messagesToKeep = EventLog::DefaultMessagesToKeep;
 

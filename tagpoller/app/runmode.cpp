@@ -50,6 +50,7 @@ bool RunMode::SwitchToRuntime()
     const QString path = m_state.project.path();
     services.projectFolder = path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
     services.generateFrameDetails = m_state.settings.generateFrameDetails;
+    services.honourScanRates = m_state.settings.honourScanRates;
     services.generateErrorFiles = m_state.settings.generateErrorFiles;
     services.errorFileMinutes = m_state.settings.errorFileDurationMinutes;
 

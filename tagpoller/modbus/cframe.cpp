@@ -1,5 +1,7 @@
 #include "cframe.h"
 
+#include <algorithm>
+
 #include "cmbaxp.h"
 #include "cmodtag.h"
 #include "deviceruntime.h"
@@ -30,6 +32,16 @@ void CFrame::SendRead(quint16 transactionId, CMbaxp &engine)
         }
     }
     m_sentTick = RuntimeClock::now();
+    m_everSent = true;
+}
+
+qint64 CFrame::msUntilDue(RuntimeClock::Tick now) const
+{
+    if (!m_everSent)
+        return 0;
+    // Measured from the previous read's send, so that the turnaround does not
+    // stretch the rate.
+    return std::max<qint64>(0, m_scanRateMs - RuntimeClock::elapsed(m_sentTick, now));
 }
 
 void CFrame::OnFrameReply(DeviceRuntime &device, CMbaxp &engine)

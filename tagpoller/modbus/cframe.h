@@ -23,6 +23,13 @@ public:
     const PlannedFrame &plan() const { return m_plan; }
     bool isDisabled() const { return m_disabled; }
 
+    // The shortest scan rate of the frame's tags, in ms.
+    qint64 scanRateMs() const { return m_scanRateMs; }
+    void setScanRateMs(qint64 scanRate) { m_scanRateMs = scanRate; }
+    // Time until the frame is due for its next read at its scan rate: 0 when
+    // it is due (or was never read).
+    qint64 msUntilDue(RuntimeClock::Tick now) const;
+
     // Sends the frame's read when the engine's socket has become ready; the
     // sent tick is taken either way.
     void SendRead(quint16 transactionId, CMbaxp &engine);
@@ -62,6 +69,8 @@ private:
     int m_illegalAddressCount = 0;
     bool m_disabled = false;
     RuntimeClock::Tick m_sentTick = 0;
+    bool m_everSent = false;
+    qint64 m_scanRateMs = 0;
     RuntimeClock::Tick m_receivedTick = 0;
     qint64 m_turnaround = 0;
 };

@@ -20,6 +20,9 @@ QString CDgnoObj::text(int column) const
 ChannelRuntime::ChannelRuntime(CModChnl &channel, const RuntimeServices &services)
     : m_channel(channel), m_services(services)
 {
+    m_dueTimer.setSingleShot(true);
+    m_dueTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_dueTimer, &QTimer::timeout, &m_dueTimer, [this] { OnNextRequested(); });
     m_devices.reserve(channel.devices.size());
     for (const auto &device : channel.devices)
         m_devices.push_back(std::make_unique<DeviceRuntime>(*device, channel, services));
@@ -234,12 +237,37 @@ void ChannelRuntime::PollNext()
         return;
     if (m_nextDevice >= m_devices.size())
         m_nextDevice = 0;
-    DeviceRuntime &device = *m_devices[m_nextDevice];
-    if (!device.isDemoted() && device.isReady()) {
-        device.PollNext(m_nextTransactionId);
-        advanceTransactionId();
+    // A device that lets its turn pass (no frame due at its scan rate) hands
+    // it to the next; each device is asked at most once per serve.
+    for (size_t asked = 0; asked < m_devices.size(); ++asked) {
+        DeviceRuntime &device = *m_devices[m_nextDevice];
+        m_nextDevice = (m_nextDevice + 1) % m_devices.size();
+        if (device.isDemoted() || !device.isReady())
+            return;
+        if (device.PollNext(m_nextTransactionId)) {
+            advanceTransactionId();
+            return;
+        }
     }
-    m_nextDevice = (m_nextDevice + 1) % m_devices.size();
+    wakeWhenNextFrameDue();
+}
+
+void ChannelRuntime::wakeWhenNextFrameDue()
+{
+    std::optional<qint64> soonest;
+    for (const auto &device : m_devices) {
+        if (device->isDemoted() || !device->isReady())
+            continue;
+        const std::optional<qint64> wait = device->msUntilNextFrameDue();
+        if (wait && (!soonest || *wait < *soonest))
+            soonest = wait;
+    }
+    if (!soonest)
+        return;
+    // At least a millisecond: a frame due "now" was just found not due.
+    const auto delay = std::chrono::milliseconds(std::max<qint64>(1, *soonest));
+    if (!m_dueTimer.isActive() || m_dueTimer.remainingTimeAsDuration() > delay)
+        m_dueTimer.start(delay);
 }
 
 void ChannelRuntime::advanceTransactionId()

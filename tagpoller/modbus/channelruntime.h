@@ -5,6 +5,8 @@
 #include "runtimeclock.h"
 #include "runtimeservices.h"
 
+#include <QTimer>
+
 #include <memory>
 #include <vector>
 
@@ -90,6 +92,9 @@ public:
 
 private:
     void advanceTransactionId();
+    // Scan rates honoured and no device took its turn: the channel wakes
+    // when the soonest frame is due instead of waiting for a tick.
+    void wakeWhenNextFrameDue();
 
     CModChnl &m_channel;
     RuntimeServices m_services;
@@ -107,4 +112,5 @@ private:
     RuntimeClock::Tick m_lastFailure = 0;
     size_t m_nextDevice = 0;
     quint16 m_nextTransactionId = 1;
+    QTimer m_dueTimer;
 };

@@ -57,7 +57,7 @@ bool isReadFunctionByte(quint8 function)
 bool isWriteFunctionByte(quint8 function)
 {
     const quint8 plain = function & ~ModbusTcp::ExceptionFlag;
-    return plain == 5 || plain == 6 || plain == 16;
+    return ModbusTcp::isKnownFunction(plain) && ModbusTcp::isWrite(FunctionCode(plain));
 }
 
 } // namespace
@@ -494,23 +494,70 @@ void CMbaxp::SetRegister(quint16 transactionId, quint8 unitId, quint16 address, 
 void CMbaxp::SetRegister_2(quint16 transactionId, quint8 unitId, quint16 address, quint16 first,
                            quint16 second)
 {
+    const std::array<quint16, 2> values{first, second};
+    SetRegisters(transactionId, unitId, address, values);
+}
+
+void CMbaxp::SetRegisters(quint16 transactionId, quint8 unitId, quint16 address,
+                          std::span<const quint16> values)
+{
+    CMbDevice *record = unit(unitId);
+    if (!record || values.empty())
+        return;
+    record->write.request =
+        ModbusTcp::buildWriteMultipleRegisters(transactionId, unitId, address, values);
+    if (!sendWrite(*record, "SetRegister_2"))
+        return;
+    // The trace line has always shown the first two registers.
+    trace(QStringLiteral("Ok: SetRegister_2 [Device - %1, Idx - 0, Val1 = %2, Val2 = %3 ]")
+              .arg(unitId)
+              .arg(qint16(values[0]))
+              .arg(values.size() > 1 ? qint16(values[1]) : 0));
+}
+
+void CMbaxp::SetCoils(quint16 transactionId, quint8 unitId, quint16 address,
+                      std::span<const bool> coils)
+{
+    CMbDevice *record = unit(unitId);
+    if (!record || coils.empty())
+        return;
+    record->write.request =
+        ModbusTcp::buildWriteMultipleCoils(transactionId, unitId, address, coils);
+    if (!sendWrite(*record, "SetCoils"))
+        return;
+    trace(QStringLiteral("Ok: SetCoils [Device - %1, Idx - 0, Count = %2 ]")
+              .arg(unitId)
+              .arg(coils.size()));
+}
+
+void CMbaxp::MaskWriteRegister(quint16 transactionId, quint8 unitId, quint16 address,
+                               quint16 andMask, quint16 orMask)
+{
     CMbDevice *record = unit(unitId);
     if (!record)
         return;
-    const std::array<quint16, 2> values{first, second};
     record->write.request =
-        ModbusTcp::buildWriteMultipleRegisters(transactionId, unitId, address, values);
-    record->write.answered = false;
-    if (!send(record->write.request)) {
-        record->write.answered = true;
-        trace(QStringLiteral("Error: SetRegister_2 [Device - %1, Idx - 0 ]").arg(unitId));
-        m_connected = false;
+        ModbusTcp::buildMaskWriteRegister(transactionId, unitId, address, andMask, orMask);
+    if (!sendWrite(*record, "MaskWriteRegister"))
         return;
-    }
-    trace(QStringLiteral("Ok: SetRegister_2 [Device - %1, Idx - 0, Val1 = %2, Val2 = %3 ]")
+    trace(QStringLiteral("Ok: MaskWriteRegister [Device - %1, And = %2, Or = %3 ]")
               .arg(unitId)
-              .arg(qint16(first))
-              .arg(qint16(second)));
+              .arg(andMask, 4, 16, QLatin1Char('0'))
+              .arg(orMask, 4, 16, QLatin1Char('0')));
+}
+
+bool CMbaxp::sendWrite(CMbDevice &record, const char *operation)
+{
+    record.write.answered = false;
+    if (!send(record.write.request)) {
+        record.write.answered = true;
+        trace(QStringLiteral("Error: %1 [Device - %2, Idx - 0 ]")
+                  .arg(QLatin1StringView(operation))
+                  .arg(record.unitId));
+        m_connected = false;
+        return false;
+    }
+    return true;
 }
 
 void CMbaxp::trace(const QString &line)

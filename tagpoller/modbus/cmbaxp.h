@@ -74,7 +74,7 @@ struct CMbDevice
 //
 // A read and a write of the same unit may be outstanding together: a reply is
 // checked against the read record for functions 1 to 4 and against the write
-// record for 5, 6 and 16.
+// record for 5, 6, 15, 16 and 22.
 class CMbaxp : public QObject
 {
     Q_OBJECT
@@ -116,6 +116,15 @@ public:
     void SetRegister(quint16 transactionId, quint8 unitId, quint16 address, quint16 value);
     void SetRegister_2(quint16 transactionId, quint8 unitId, quint16 address, quint16 first,
                        quint16 second);
+    // Function 16 with any number of registers (one, for devices without 6).
+    void SetRegisters(quint16 transactionId, quint8 unitId, quint16 address,
+                      std::span<const quint16> values);
+    // Function 15 (one coil, for devices without 5).
+    void SetCoils(quint16 transactionId, quint8 unitId, quint16 address,
+                  std::span<const bool> coils);
+    // Function 22: one bit of a holding register, the others left to the device.
+    void MaskWriteRegister(quint16 transactionId, quint8 unitId, quint16 address, quint16 andMask,
+                           quint16 orMask);
 
     // Bit `index` of the unit's last bit reply; nothing when the reply had no
     // such bit or the unit is not registered.
@@ -158,6 +167,8 @@ private:
     void sendRead(ModbusTcp::FunctionCode function, const char *operation, quint16 transactionId,
                   quint8 unitId, quint16 start, quint16 quantity);
     bool send(const QByteArray &frame);
+    // Sends the unit's prepared write request; false (traced) when it failed.
+    bool sendWrite(CMbDevice &record, const char *operation);
     void trace(const QString &line);
 
     RuntimeServices m_services;

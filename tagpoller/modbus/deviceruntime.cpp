@@ -9,6 +9,7 @@
 #include "tagruntime.h"
 
 #include <algorithm>
+#include <array>
 
 using ValueCodec::WriteTarget;
 
@@ -28,6 +29,10 @@ QString valueText(const CModData &value)
     }
 }
 
+// Scan rates outside what the tag dialog accepts are taken at its nearest bound.
+constexpr qint64 LowestScanRateMs = 100;
+constexpr qint64 HighestScanRateMs = 100000;
+
 } // namespace
 
 DeviceRuntime::DeviceRuntime(CModDevice &device, const CModChnl &channel,
@@ -37,6 +42,7 @@ DeviceRuntime::DeviceRuntime(CModDevice &device, const CModChnl &channel,
     , m_services(services)
     , m_wordOrder(ValueCodec::WordOrder::fromDevice(device))
     , m_bitOrder(ValueCodec::BitOrder::fromDevice(device))
+    , m_writeFunctions(ValueCodec::WriteFunctions::fromDevice(device))
 {}
 
 const QString &DeviceRuntime::name() const
@@ -67,6 +73,7 @@ bool DeviceRuntime::CheckHasTags()
     m_ready = true;
     m_wordOrder = ValueCodec::WordOrder::fromDevice(m_device);
     m_bitOrder = ValueCodec::BitOrder::fromDevice(m_device);
+    m_writeFunctions = ValueCodec::WriteFunctions::fromDevice(m_device);
 
     ResetTagsForRun(m_device);
     ReadPlan plan = PlanDevice(m_device);
@@ -95,9 +102,20 @@ bool DeviceRuntime::CheckHasTags()
     m_frames.reserve(plan.frames.size());
     for (PlannedFrame &frame : plan.frames)
         m_frames.emplace_back(std::move(frame));
+    for (CFrame &frame : m_frames)
+        frame.setScanRateMs(shortestScanRate(frame));
     m_currentFrame = -1;
     m_allFramesDisabledReported = false;
     return hasTags;
+}
+
+qint64 DeviceRuntime::shortestScanRate(const CFrame &frame) const
+{
+    qint64 shortest = HighestScanRateMs;
+    for (int record : frame.plan().records)
+        for (const CModTag *tag : m_addressTags[size_t(record)].tags)
+            shortest = std::min<qint64>(shortest, tag->ScanRate);
+    return std::clamp(shortest, LowestScanRateMs, HighestScanRateMs);
 }
 
 void DeviceRuntime::ResetRuntime()
@@ -117,7 +135,7 @@ void DeviceRuntime::ResetRuntime()
 
 // Turns
 
-void DeviceRuntime::PollNext(quint16 transactionId)
+bool DeviceRuntime::PollNext(quint16 transactionId)
 {
     if (m_writesPending && !m_readOwed) {
         if (!m_writeQueue.empty()) {
@@ -136,16 +154,27 @@ void DeviceRuntime::PollNext(quint16 transactionId)
             m_writesSinceRead = 0;
             m_readOwed = true;
         }
-        return;
+        return true;
     }
 
     if (m_currentFrame < 0)
         m_currentFrame = 0;
     if (size_t(m_currentFrame) >= m_frames.size()) {
         m_readOwed = false; // nothing to read: writes may go on
-        return;
+        return true;
     }
     m_currentFrame = firstEnabledFrameFrom(m_currentFrame);
+    if (m_services.honourScanRates) {
+        const std::optional<int> due = firstDueFrameFrom(m_currentFrame);
+        if (!due) {
+            // Nothing to read yet: queued writes need not wait for a read.
+            m_readOwed = false;
+            m_writesPending = !m_writeQueue.empty();
+            m_writesSinceRead = 0;
+            return false;
+        }
+        m_currentFrame = *due;
+    }
     CFrame &frame = m_frames[size_t(m_currentFrame)];
     if (!frame.isDisabled() && m_engine) {
         frame.SendRead(transactionId, *m_engine);
@@ -156,6 +185,37 @@ void DeviceRuntime::PollNext(quint16 transactionId)
     m_lastSent = RuntimeClock::now();
     m_writesPending = !m_writeQueue.empty();
     m_writesSinceRead = 0;
+    return true;
+}
+
+std::optional<int> DeviceRuntime::firstDueFrameFrom(int index) const
+{
+    const int count = int(m_frames.size());
+    const RuntimeClock::Tick now = RuntimeClock::now();
+    for (int step = 0; step < count; ++step) {
+        const int candidate = (index + step) % count;
+        const CFrame &frame = m_frames[size_t(candidate)];
+        if (!frame.isDisabled() && frame.msUntilDue(now) == 0)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+std::optional<qint64> DeviceRuntime::msUntilNextFrameDue() const
+{
+    // Queued writes have their turn at once, whatever the frames' rates.
+    if (m_writesPending)
+        return 0;
+    const RuntimeClock::Tick now = RuntimeClock::now();
+    std::optional<qint64> soonest;
+    for (const CFrame &frame : m_frames) {
+        if (frame.isDisabled())
+            continue;
+        const qint64 wait = frame.msUntilDue(now);
+        if (!soonest || wait < *soonest)
+            soonest = wait;
+    }
+    return soonest;
 }
 
 void DeviceRuntime::sendWrite(const CWrtTagVal &entry, quint16 transactionId)
@@ -163,7 +223,8 @@ void DeviceRuntime::sendWrite(const CWrtTagVal &entry, quint16 transactionId)
     if (!m_engine || !m_engine->isSocketReady() || !m_engine->hasUnit(unitId()))
         return;
     const ValueCodec::EncodeResult encoded =
-        ValueCodec::encodeWrite(entry.value, entry.tagDataType, entry.target, m_wordOrder);
+        ValueCodec::encodeWrite(entry.value, entry.tagDataType, entry.target, m_wordOrder,
+                                m_writeFunctions, entry.bitNumber, m_bitOrder);
     if (!encoded.ok()) {
         if (m_services.verbose())
             m_services.log(QStringLiteral("Write to tag [%1] not sent: %2.")
@@ -172,27 +233,52 @@ void DeviceRuntime::sendWrite(const CWrtTagVal &entry, quint16 transactionId)
         return;
     }
     const ValueCodec::WriteRequest &request = *encoded.request;
-    QString valueText;
     switch (request.function) {
     case ModbusTcp::FunctionCode::WriteSingleCoil:
         m_engine->SetCoil(transactionId, unitId(), entry.address, request.coilOn);
-        valueText = request.coilOn ? QStringLiteral("1") : QStringLiteral("0");
         break;
-    case ModbusTcp::FunctionCode::WriteSingleRegister:
-        m_engine->SetRegister(transactionId, unitId(), entry.address, request.registers[0]);
-        valueText = QString::number(request.registers[0]);
-        break;
-    default: {
-        m_engine->SetRegister_2(transactionId, unitId(), entry.address, request.registers[0],
-                                request.registers[1]);
-        if (entry.tagDataType == DataTypeCode::Float)
-            valueText = QString::asprintf("%3.2f", double(entry.value.asFloat()));
-        else if (entry.tagDataType == DataTypeCode::DWord)
-            valueText = QString::number(quint32(entry.value.asInteger64()));
-        else
-            valueText = QString::number(entry.value.asInteger());
+    case ModbusTcp::FunctionCode::WriteMultipleCoils: {
+        const std::array<bool, 1> coil{request.coilOn};
+        m_engine->SetCoils(transactionId, unitId(), entry.address, coil);
         break;
     }
+    case ModbusTcp::FunctionCode::WriteSingleRegister:
+        m_engine->SetRegister(transactionId, unitId(), entry.address, request.registers[0]);
+        break;
+    case ModbusTcp::FunctionCode::MaskWriteRegister:
+        m_engine->MaskWriteRegister(transactionId, unitId(), entry.address, request.andMask,
+                                    request.orMask);
+        break;
+    default:
+        m_engine->SetRegisters(transactionId, unitId(), entry.address, request.registers);
+        break;
+    }
+    QString valueText;
+    switch (entry.tagDataType) {
+    case DataTypeCode::Boolean:
+        valueText = entry.value.asBoolean() ? QStringLiteral("1") : QStringLiteral("0");
+        break;
+    case DataTypeCode::Char:
+    case DataTypeCode::Byte:
+    case DataTypeCode::Short:
+    case DataTypeCode::Word:
+        // The register value as sent.
+        valueText = QString::number(request.registers[0]);
+        break;
+    case DataTypeCode::Float:
+        valueText = QString::asprintf("%3.2f", double(entry.value.asFloat()));
+        break;
+    case DataTypeCode::Double:
+        valueText = QString::number(entry.value.asDouble(), 'g', 17);
+        break;
+    case DataTypeCode::DWord:
+    case DataTypeCode::BCD:
+    case DataTypeCode::LBCD:
+        valueText = QString::number(quint32(entry.value.asInteger64()));
+        break;
+    default:
+        valueText = QString::number(entry.value.asInteger());
+        break;
     }
     m_lastRequest = RequestKind::Write;
     m_lastWriteTagName = entry.tagName;
@@ -408,14 +494,17 @@ void DeviceRuntime::QueueWrite(const CModTag &tag, const CModData &value)
     CWrtTagVal entry;
     bool latestValueOnly = false;
     if (space == FrameSpace::HoldingRegisters) {
-        if (tag.DataType == DataTypeCode::Boolean) {
+        const bool bit = tag.DataType == DataTypeCode::Boolean;
+        if (bit && !m_writeFunctions.registerBitMask) {
             m_services.log(
                 QStringLiteral("Writing to bits in holding registers is not supported yet..."));
             return;
         }
         entry.target = WriteTarget::HoldingRegister;
         entry.address = quint16(address - AddressSpaces::base(FrameSpace::HoldingRegisters));
-        latestValueOnly = optimization != 0;
+        // Bits follow the Boolean rule of the coils: only "latest value for
+        // all tags" keeps the last of several writes.
+        latestValueOnly = bit ? optimization == 2 : optimization != 0;
     } else if (space == FrameSpace::Coils) {
         entry.target = WriteTarget::Coil;
         entry.address = quint16(address);
@@ -424,15 +513,23 @@ void DeviceRuntime::QueueWrite(const CModTag &tag, const CModData &value)
         return; // discrete inputs and input registers cannot be written
     }
     entry.tagDataType = tag.DataType;
+    entry.bitNumber = tag.BitNumber;
     entry.tagName = tag.TagName;
     entry.value = value;
 
     if (latestValueOnly) {
         // Coils and holding registers are told apart, so a coil write never
-        // replaces a register write at the same number.
+        // replaces a register write at the same number; nor does the write of
+        // one bit of a register replace that of another bit or of the register.
+        const bool registerBit = entry.target == WriteTarget::HoldingRegister &&
+                                 entry.tagDataType == DataTypeCode::Boolean;
         auto queued =
             std::find_if(m_writeQueue.begin(), m_writeQueue.end(), [&](const CWrtTagVal &waiting) {
-                return waiting.target == entry.target && waiting.address == entry.address;
+                const bool waitingBit = waiting.target == WriteTarget::HoldingRegister &&
+                                        waiting.tagDataType == DataTypeCode::Boolean;
+                return waiting.target == entry.target && waiting.address == entry.address &&
+                       waitingBit == registerBit &&
+                       (!registerBit || waiting.bitNumber == entry.bitNumber);
             });
         if (queued != m_writeQueue.end()) {
             *queued = std::move(entry);
@@ -449,6 +546,10 @@ void DeviceRuntime::QueueWrite(const CModTag &tag, const CModData &value)
     }
     m_writeQueue.push_back(std::move(entry));
     m_writesPending = true;
+    // Reads at their scan rates may leave the channel idle for a while; a
+    // write goes out at the next turn rather than at the next due read.
+    if (m_services.honourScanRates && m_engine)
+        m_engine->PostNext();
 }
 
 void DeviceRuntime::ResendValues()

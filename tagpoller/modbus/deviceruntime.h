@@ -9,6 +9,7 @@
 #include "valuecodec.h"
 
 #include <deque>
+#include <optional>
 #include <vector>
 
 class CModChnl;
@@ -23,6 +24,8 @@ struct CWrtTagVal
     // The written tag's data type decides the registers sent; the value is
     // the host's, converted on sending.
     int tagDataType = 0;
+    // A Boolean tag's bit in its holding register (function 22).
+    int bitNumber = 0;
     QString tagName;
     CModData value;
 };
@@ -53,6 +56,7 @@ public:
     const std::vector<CFrame> &frames() const { return m_frames; }
     ValueCodec::WordOrder wordOrder() const { return m_wordOrder; }
     ValueCodec::BitOrder bitOrder() const { return m_bitOrder; }
+    ValueCodec::WriteFunctions writeFunctions() const { return m_writeFunctions; }
 
     // Reports a device without tags to the event log, then plans the device
     // all the same. True when it has a tag.
@@ -62,7 +66,12 @@ public:
     // the write queue stays.
     void ResetRuntime();
 
-    void PollNext(quint16 transactionId);
+    // The device's turn: a queued write or a read. False when it let the turn
+    // pass because no frame is due yet at its scan rate (scan rates honoured).
+    bool PollNext(quint16 transactionId);
+    // Scan rates honoured: ms until the device's next frame is due (0 while
+    // writes wait to be sent); nothing when it has neither.
+    std::optional<qint64> msUntilNextFrameDue() const;
     void OnTick();
 
     void OnResponse() override;
@@ -110,6 +119,9 @@ private:
     // The first frame from `index` on (wrapping) that is not disabled; when
     // all are, `index` itself, and the device says so once in the event log.
     int firstEnabledFrameFrom(int index);
+    // The first enabled frame from `index` on (wrapping) due at its scan rate.
+    std::optional<int> firstDueFrameFrom(int index) const;
+    qint64 shortestScanRate(const CFrame &frame) const;
     void replied();
     QString channelDeviceText() const;
 
@@ -119,6 +131,7 @@ private:
     CMbaxp *m_engine = nullptr;
     ValueCodec::WordOrder m_wordOrder;
     ValueCodec::BitOrder m_bitOrder;
+    ValueCodec::WriteFunctions m_writeFunctions;
 
     std::vector<CAddrTag> m_addressTags;
     std::vector<CFrame> m_frames;

@@ -11,6 +11,9 @@ constexpr int WriteMultipleHeaderSize = FixedRequestSize + 1; // 13, before the 
 constexpr int ExceptionReplySize = MbapHeaderSize + 2;        // 9
 constexpr int ReadReplyHeaderSize = MbapHeaderSize + 2;       // 9, before the data
 constexpr int WriteEchoSize = FixedRequestSize;               // 12
+// Function 22 has address, AND mask and OR mask, and its reply echoes all three.
+constexpr int MaskWriteSize = MbapHeaderSize + 1 + 6; // 14
+constexpr int MaxWriteCoils = 1968;
 constexpr int AddressSpaceSize = 0x10000;
 
 quint16 word(QByteArrayView bytes, qsizetype at)
@@ -85,6 +88,12 @@ SentRequest parseRequest(QByteArrayView request)
         sent.quantity = word(request, 10);
         sent.valid = sent.quantity >= 1 && sent.quantity <= MaxWriteRegisters &&
                      request.size() == WriteMultipleHeaderSize + 2 * sent.quantity;
+    } else if (sent.function == FunctionCode::WriteMultipleCoils) {
+        sent.quantity = word(request, 10);
+        sent.valid = sent.quantity >= 1 && sent.quantity <= MaxWriteCoils &&
+                     request.size() == WriteMultipleHeaderSize + (sent.quantity + 7) / 8;
+    } else if (sent.function == FunctionCode::MaskWriteRegister) {
+        sent.valid = request.size() == MaskWriteSize;
     } else {
         sent.valid = request.size() == FixedRequestSize;
     }
@@ -120,12 +129,16 @@ bool isWrite(FunctionCode function)
 {
     return function == FunctionCode::WriteSingleCoil ||
            function == FunctionCode::WriteSingleRegister ||
-           function == FunctionCode::WriteMultipleRegisters;
+           function == FunctionCode::WriteMultipleCoils ||
+           function == FunctionCode::WriteMultipleRegisters ||
+           function == FunctionCode::MaskWriteRegister;
 }
 
 bool isKnownFunction(quint8 byte)
 {
-    return (byte >= 1 && byte <= 6) || byte == quint8(FunctionCode::WriteMultipleRegisters);
+    return (byte >= 1 && byte <= 6) || byte == quint8(FunctionCode::WriteMultipleCoils) ||
+           byte == quint8(FunctionCode::WriteMultipleRegisters) ||
+           byte == quint8(FunctionCode::MaskWriteRegister);
 }
 
 QByteArray buildReadRequest(FunctionCode function, quint16 transactionId, quint8 unitId,
@@ -192,6 +205,37 @@ QByteArray buildWriteMultipleRegisters(quint16 transactionId, quint8 unitId, qui
     return adu;
 }
 
+QByteArray buildWriteMultipleCoils(quint16 transactionId, quint8 unitId, quint16 address,
+                                   std::span<const bool> coils)
+{
+    const int quantity = int(coils.size());
+    if (quantity < 1 || quantity > MaxWriteCoils || !rangeFits(address, quantity))
+        return {};
+    const int byteCount = (quantity + 7) / 8;
+    QByteArray adu =
+        startAdu(transactionId, unitId, FunctionCode::WriteMultipleCoils, 4 + 1 + byteCount);
+    appendWord(adu, address);
+    appendWord(adu, quint16(quantity));
+    adu.append(char(byteCount));
+    const qsizetype dataStart = adu.size();
+    adu.append(byteCount, '\0');
+    for (int i = 0; i < quantity; ++i) {
+        if (coils[size_t(i)])
+            adu[dataStart + i / 8] = char(quint8(adu[dataStart + i / 8]) | (1u << (i % 8)));
+    }
+    return adu;
+}
+
+QByteArray buildMaskWriteRegister(quint16 transactionId, quint8 unitId, quint16 address,
+                                  quint16 andMask, quint16 orMask)
+{
+    QByteArray adu = startAdu(transactionId, unitId, FunctionCode::MaskWriteRegister, 6);
+    appendWord(adu, address);
+    appendWord(adu, andMask);
+    appendWord(adu, orMask);
+    return adu;
+}
+
 MbapHeader parseHeader(QByteArrayView adu)
 {
     MbapHeader header;
@@ -249,12 +293,14 @@ ReplyCheck checkReply(QByteArrayView request, QByteArrayView reply)
         return check;
     }
 
-    // Every write reply echoes the request's first four PDU data bytes: address
-    // and value (5, 6) or address and quantity (16).
-    if (reply.size() != WriteEchoSize)
+    // Every write reply echoes the request's first PDU data bytes: address and
+    // value (5, 6), address and quantity (15, 16), or address and masks (22).
+    const bool maskWrite = sent.function == FunctionCode::MaskWriteRegister;
+    const int echoSize = maskWrite ? MaskWriteSize : WriteEchoSize;
+    if (reply.size() != echoSize)
         return outcome(ReplyStatus::ByteCountMismatch);
-    const QByteArrayView echo = reply.sliced(MbapHeaderSize + 1, 4);
-    if (echo != request.sliced(MbapHeaderSize + 1, 4))
+    const QByteArrayView echo = reply.sliced(MbapHeaderSize + 1, echoSize - MbapHeaderSize - 1);
+    if (echo != request.sliced(MbapHeaderSize + 1, echo.size()))
         return outcome(ReplyStatus::EchoMismatch);
     ReplyCheck check = outcome(ReplyStatus::Ok);
     check.data = echo.toByteArray();

@@ -40,7 +40,9 @@ enum class FunctionCode : quint8 {
     ReadInputRegisters = 4,
     WriteSingleCoil = 5,
     WriteSingleRegister = 6,
+    WriteMultipleCoils = 15,
     WriteMultipleRegisters = 16,
+    MaskWriteRegister = 22,
 };
 
 bool isBitRead(FunctionCode function);
@@ -67,6 +69,13 @@ QByteArray buildWriteSingleRegister(quint16 transactionId, quint8 unitId, quint1
                                     quint16 value);
 QByteArray buildWriteMultipleRegisters(quint16 transactionId, quint8 unitId, quint16 address,
                                        std::span<const quint16> values);
+// Function 15 with the coils from `address` on, the first coil in the least
+// significant bit of the first byte.
+QByteArray buildWriteMultipleCoils(quint16 transactionId, quint8 unitId, quint16 address,
+                                   std::span<const bool> coils);
+// Function 22: the register becomes (register AND andMask) OR (orMask AND NOT andMask).
+QByteArray buildMaskWriteRegister(quint16 transactionId, quint8 unitId, quint16 address,
+                                  quint16 andMask, quint16 orMask);
 
 // The MBAP header fields of an ADU (at least MbapHeaderSize bytes) and its
 // function byte (0 when the ADU has none).
@@ -98,7 +107,8 @@ struct ReplyCheck
     ReplyStatus status = ReplyStatus::Malformed;
     quint8 exceptionCode = 0;
     // Reads: the bit bytes or the register bytes after the byte count. Writes:
-    // the echoed address and value or quantity (4 bytes).
+    // the echoed address and value or quantity (4 bytes), and for function 22
+    // the two masks (6 bytes).
     QByteArray data;
 
     bool isOk() const { return status == ReplyStatus::Ok; }

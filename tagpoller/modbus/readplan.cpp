@@ -98,6 +98,7 @@ int PlannedWidth(int dataType)
     case DataTypeCode::Long:
     case DataTypeCode::DWord:
     case DataTypeCode::Float:
+    case DataTypeCode::LBCD:
         return 2;
     case DataTypeCode::Double:
         return 4;
@@ -221,7 +222,8 @@ ReadPlan PlanDevice(const CModDevice &device)
 void ResetTagsForRun(CModDevice &device)
 {
     ForEachDeviceTag(device, [](CModTag &tag) {
-        tag.flags &= ~quint32(CModTag::ErrorState | CModTag::ValuePresent);
+        tag.flags &=
+            ~quint32(CModTag::ErrorState | CModTag::ValuePresent | CModTag::InvalidValueReported);
         tag.flags |= CModTag::Redraw;
         tag.lastGoodRead = 0;
     });

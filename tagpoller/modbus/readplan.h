@@ -56,10 +56,9 @@ struct ReadPlanSettings
     int blockSize(FrameSpace space) const;
 };
 
-// The bits or registers a tag of this data type spans in a frame: Long, DWord
-// and Float 2, Double 4, every other type 1 (a Boolean on a register bit, and
-// the types that are planned but not decoded, among them String, BCD, LBCD
-// and Date).
+// The bits or registers a tag of this data type spans in a frame: Long, DWord,
+// Float and LBCD 2, Double 4, every other type 1 (a Boolean on a register bit,
+// BCD, and the types that are planned but not decoded, String and Date).
 int PlannedWidth(int dataType);
 
 // The tag's numeric address, one less with ZeroBasedAddr: with it 400001 reads

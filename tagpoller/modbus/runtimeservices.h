@@ -20,6 +20,9 @@ struct RuntimeServices
     bool generateFrameDetails = false; // "GenFrmDetails"
     bool generateErrorFiles = false;   // "GenErrFile"
     int errorFileMinutes = 15;         // "ErrFileDuration"
+    // "HonourScanRates": a frame is read again only once the shortest scan
+    // rate of its tags has passed; off, frames are read back to back.
+    bool honourScanRates = false;
 
     void log(const QString &text, EventLog::Level level = EventLog::Level::Normal) const
     {

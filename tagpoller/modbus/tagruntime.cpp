@@ -55,9 +55,23 @@ void DecodeRegisters(CModTag &tag, std::span<const quint16> registers,
                      ValueCodec::WordOrder wordOrder, ValueCodec::BitOrder bitOrder,
                      const RuntimeServices &services)
 {
-    const bool wasInError = leaveErrorState(tag, services, false);
     const ValueCodec::DecodeResult result =
         ValueCodec::decodeRegisters(tag.DataType, registers, tag.BitNumber, wordOrder, bitOrder);
+    if (!result.ok() && result.error == ValueCodec::DecodeError::InvalidBcd) {
+        // The device holds no number there: the last good value is no longer
+        // current. Said once per tag, not on every read, until a valid one comes.
+        tag.flags |= CModTag::Redraw;
+        if (!(tag.flags & CModTag::InvalidValueReported)) {
+            tag.flags |= CModTag::InvalidValueReported;
+            services.log(QStringLiteral("Tag: %1, register holds no valid BCD value, the tag is "
+                                        "bad until it does.")
+                             .arg(tag.TagName));
+        }
+        EnterErrorState(tag, services);
+        return;
+    }
+    const bool wasInError = leaveErrorState(tag, services, false);
+    tag.flags &= ~quint32(CModTag::InvalidValueReported);
     if (!result.ok()) {
         // Types that are read but not decoded only get drawn again.
         tag.flags |= CModTag::Redraw;

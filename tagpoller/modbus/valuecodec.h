@@ -16,14 +16,18 @@ class CModDevice;
 // as read (each the big-endian 16-bit word of the wire) and sends what comes back.
 namespace ValueCodec {
 
-// How a device lays out the bytes of a register and the words of a 32-bit value.
+// How a device lays out the bytes of a register, the words of a 32-bit value
+// and the double words of a 64-bit value.
 struct WordOrder
 {
     // DefaultByteOrder: set, a register is big-endian as on the wire; clear, the
     // two bytes of every register are swapped (both directions).
     bool bigEndianRegisters = true;
-    // FirstWordLow: set, the lower-addressed register holds the low 16 bits.
+    // FirstWordLow: set, the lower-addressed register of each 32-bit pair holds
+    // the low 16 bits.
     bool firstWordLow = true;
+    // FirstDwordLow: set, the lower-addressed pair of a Double holds its low 32 bits.
+    bool firstDwordLow = true;
 
     static WordOrder fromDevice(const CModDevice &device);
 };
@@ -39,12 +43,29 @@ struct BitOrder
     static BitOrder fromDevice(const CModDevice &device);
 };
 
+// Which write functions a device takes, and whether bits of its holding
+// registers may be written at all.
+struct WriteFunctions
+{
+    // UseFunc06: clear, one register goes out as function 16 with quantity 1.
+    bool singleRegister = true;
+    // UseFunc05: clear, one coil goes out as function 15 with quantity 1.
+    bool singleCoil = true;
+    // HoldingBitMaskWrites: set, a Boolean tag on a holding-register bit is
+    // written with function 22; clear, such writes are refused.
+    bool registerBitMask = false;
+
+    static WriteFunctions fromDevice(const CModDevice &device);
+};
+
 enum class DecodeError : quint8 {
-    // Double, String, BCD, LBCD, Date and unknown codes: registers of these types
-    // are read (planned) but never turned into a value.
+    // String, Date and unknown codes: registers of these types are read
+    // (planned) but never turned into a value.
     TypeNotDecoded,
     // Fewer registers than the data type occupies.
     TooFewRegisters,
+    // A BCD or LBCD register with a digit above 9: the device holds no number.
+    InvalidBcd,
 };
 
 struct DecodeResult
@@ -75,36 +96,43 @@ std::optional<bool> replyBit(QByteArrayView bitBytes, int index);
 CModData decodeBit(bool bit);
 
 // The value of a register tag from its registers as read, in address order
-// (one register for Boolean, Char, Byte, Short and Word, two for Long, DWord and
-// Float; extra registers are ignored). `bitNumber` is used by Boolean only.
+// (one register for Boolean, Char, Byte, Short, Word and BCD, two for Long,
+// DWord, Float and LBCD, four for Double; extra registers are ignored).
+// `bitNumber` is used by Boolean only. BCD is held as a Word and LBCD as a
+// DWord: the host knows them by their numbers.
 DecodeResult decodeRegisters(int dataType, std::span<const quint16> registers, int bitNumber,
                              WordOrder wordOrder, BitOrder bitOrder);
 
 // Whether a newly decoded value leaves the held one unchanged, so that the tag
-// need not hand it over again: same type and value, and for Float equal as
-// numbers (a NaN is never unchanged, +0 and -0 are).
+// need not hand it over again: same type and value, and for Float and Double
+// equal as numbers (a NaN is never unchanged, +0 and -0 are).
 bool isUnchanged(const CModData &held, const CModData &decoded);
 
 // Where a write goes. Discrete inputs and input registers are read only.
 enum class WriteTarget : quint8 { Coil, HoldingRegister };
 
 enum class EncodeError : quint8 {
-    // Boolean tags at register addresses (bits of holding registers), and
-    // Double, String, BCD, LBCD, Date and unknown codes are never written.
+    // Boolean tags at register addresses without mask writes, and String,
+    // Date and unknown codes are never written.
     TypeNotWritten,
     // A coil holds only Boolean tags.
     NotBooleanCoil,
+    // A Boolean tag whose bit number selects no bit of its register.
+    NoSuchBit,
 };
 
 // One write request's payload.
 struct WriteRequest
 {
     ModbusTcp::FunctionCode function = ModbusTcp::FunctionCode::WriteSingleRegister;
-    // Function 6: one register, function 16: two, in address order, each as the
-    // big-endian word to put on the wire. Empty for function 5.
+    // Functions 6 and 16: the registers in address order, each as the
+    // big-endian word to put on the wire. Empty for the other functions.
     QList<quint16> registers;
-    // Function 5 only.
+    // Functions 5 and 15.
     bool coilOn = false;
+    // Function 22, as they go on the wire.
+    quint16 andMask = 0xFFFF;
+    quint16 orMask = 0;
 };
 
 struct EncodeResult
@@ -129,8 +157,9 @@ bool fitsDataType(const CModData &value, int tagDataType);
 // What to send to write `value` to a tag of data type `tagDataType` at `target`.
 // The tag's data type decides the width and the function; the value is converted
 // to it as the value holder converts (integers truncated, floats truncated toward
-// zero).
+// zero). `bitNumber` and `bitOrder` place a Boolean tag's bit in its register.
 EncodeResult encodeWrite(const CModData &value, int tagDataType, WriteTarget target,
-                         WordOrder wordOrder);
+                         WordOrder wordOrder, WriteFunctions functions = {}, int bitNumber = 0,
+                         BitOrder bitOrder = {});
 
 } // namespace ValueCodec

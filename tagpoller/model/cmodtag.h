@@ -16,6 +16,9 @@ public:
         ErrorState = 0x1,   // the last read failed; the value is not good
         ValuePresent = 0x2, // a value has been read since run mode started
         Redraw = 0x4,       // the tag list has not yet shown the latest state
+        // the registers hold no value of the tag's type (a BCD digit above 9),
+        // and the event log has said so once
+        InvalidValueReported = 0x8,
     };
 
     static constexpr int MaxNameLength = 40;

@@ -1,6 +1,9 @@
 #include "commandline.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
 
 namespace mbsim {
 
@@ -171,12 +174,103 @@ std::optional<ValueSetting> parseValueSetting(std::string_view text, std::string
     const std::optional<Block> block = parseBlock(text.substr(0, equals), false, error);
     if (!block)
         return std::nullopt;
-    const auto value = parseNumber<std::uint16_t>(text.substr(equals + 1), 65535);
+    const std::string_view valueText = text.substr(equals + 1);
+    if (!valueText.empty() && std::isalpha(static_cast<unsigned char>(valueText.front()))) {
+        if (isBitTable(block->table) || block->count != 1) {
+            error = "a typed value goes to one register address of ir or hr, got \"" +
+                    std::string(text) + "\"";
+            return std::nullopt;
+        }
+        auto registers = parseTypedValue(valueText, error);
+        if (!registers)
+            return std::nullopt;
+        if (std::size_t{block->address} + registers->size() > kTableSize) {
+            error = "the value runs past address 65535: \"" + std::string(text) + "\"";
+            return std::nullopt;
+        }
+        ValueSetting setting{*block->unit, block->table, block->address, registers->size(), 0, {}};
+        setting.registers = std::move(*registers);
+        return setting;
+    }
+    const auto value = parseNumber<std::uint16_t>(valueText, 65535);
     if (!value) {
         error = "value must be 0..65535, got \"" + std::string(text.substr(equals + 1)) + "\"";
         return std::nullopt;
     }
-    return ValueSetting{*block->unit, block->table, block->address, block->count, *value};
+    return ValueSetting{*block->unit, block->table, block->address, block->count, *value, {}};
+}
+
+std::optional<std::vector<std::uint16_t>> parseTypedValue(std::string_view text, std::string &error)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        error = "expected TYPE[,LAYOUT...]:VALUE, got \"" + std::string(text) + "\"";
+        return std::nullopt;
+    }
+    const std::vector<std::string_view> words = splitOn(text.substr(0, colon), ',');
+    const std::string_view type = words[0];
+    const std::string_view number = text.substr(colon + 1);
+    RegisterLayout layout;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        if (words[i] == "word-high") {
+            layout.firstWordLow = false;
+        } else if (words[i] == "dword-high") {
+            layout.firstDwordLow = false;
+        } else if (words[i] == "bytes-swapped") {
+            layout.bigEndianRegisters = false;
+        } else {
+            error = "layout must be word-high, dword-high or bytes-swapped, got \"" +
+                    std::string(words[i]) + "\"";
+            return std::nullopt;
+        }
+    }
+    if (type == "double") {
+        // strtod wants a terminated string; the whole text must be the number.
+        const std::string digits(number);
+        char *end = nullptr;
+        const double value = std::strtod(digits.c_str(), &end);
+        if (digits.empty() || end != digits.c_str() + digits.size()) {
+            error = "double value must be a number, got \"" + digits + "\"";
+            return std::nullopt;
+        }
+        return doubleRegisters(value, layout);
+    }
+    if (type == "bcd" || type == "lbcd") {
+        const bool wide = type == "lbcd";
+        const auto value = parseNumber<std::uint32_t>(number, wide ? 99999999u : 9999u);
+        if (!value) {
+            error = std::string(type) + " value must be 0.." + (wide ? "99999999" : "9999") +
+                    ", got \"" + std::string(number) + "\"";
+            return std::nullopt;
+        }
+        if (wide)
+            return lbcdRegisters(*value, layout);
+        return std::vector<std::uint16_t>{*bcdRegister(*value, layout)};
+    }
+    error = "type must be double, bcd or lbcd, got \"" + std::string(type) + "\"";
+    return std::nullopt;
+}
+
+std::optional<RefusalSetting> parseRefusalSetting(std::string_view text, std::string &error)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        error = "expected UNITS:FUNCTIONS, got \"" + std::string(text) + "\"";
+        return std::nullopt;
+    }
+    auto units = parseUnitList(text.substr(0, colon), error);
+    if (!units)
+        return std::nullopt;
+    RefusalSetting setting{std::move(*units), {}};
+    for (std::string_view item : splitOn(text.substr(colon + 1), ',')) {
+        const auto function = parseNumber<std::uint8_t>(item, 127);
+        if (!function || *function == 0) {
+            error = "function codes must be 1..127, got \"" + std::string(item) + "\"";
+            return std::nullopt;
+        }
+        setting.functions.push_back(*function);
+    }
+    return setting;
 }
 
 std::optional<RampSetting> parseRampSetting(std::string_view text, std::string &error)
@@ -245,6 +339,16 @@ Addresses are zero-based PDU addresses 0..65535; FIRST-LAST is a block.
 
   --set hr:1:0=123          holding register 0 of unit 1 is 123
   --set co:2:10-19=1        coils 10..19 of unit 2 are on
+  --set hr:1:20=double:-2.5 registers 20..23 hold the double -2.5
+  --set hr:1:30=lbcd:12345678
+                            registers 30..31 hold 12345678 as eight BCD digits
+  --set hr:1:40=bcd:1234    register 40 holds 0x1234
+                            Typed values may name their layout after the type,
+                            e.g. double,word-high,dword-high,bytes-swapped:1.5;
+                            by default the first word and double word are the
+                            low ones and registers are big-endian.
+  --refuse 1,2:5,6,22       units 1 and 2 answer functions 5, 6 and 22 with
+                            exception 1 (illegal function)
   --ramp ir:1:0-9@100ms     input registers 0..9 of unit 1 count up every 100 ms
                             (bits toggle)
   --fault TABLE:UNIT:ADDRESS[-LAST]=KIND[*TIMES]

@@ -3,6 +3,7 @@
 #include "datastore.h"
 #include "faultrule.h"
 #include "simulatorstate.h"
+#include "valuelayout.h"
 
 #include <chrono>
 #include <cstddef>
@@ -24,7 +25,8 @@ std::optional<std::vector<std::uint8_t>> parseUnitList(std::string_view text, st
 // "co", "di", "ir", "hr"
 std::optional<Table> parseTableName(std::string_view text, std::string &error);
 
-// --set TABLE:UNIT:ADDRESS[-LAST]=VALUE
+// --set TABLE:UNIT:ADDRESS[-LAST]=VALUE, or a value wider than a register:
+// --set TABLE:UNIT:ADDRESS=TYPE[,LAYOUT...]:VALUE with TYPE double, bcd or lbcd.
 struct ValueSetting
 {
     std::uint8_t unit = 0;
@@ -32,8 +34,23 @@ struct ValueSetting
     std::uint16_t address = 0;
     std::size_t count = 1;
     std::uint16_t value = 0;
+    // A typed value's registers from `address` on; empty for a plain value.
+    std::vector<std::uint16_t> registers;
 };
 std::optional<ValueSetting> parseValueSetting(std::string_view text, std::string &error);
+
+// The registers of "TYPE[,LAYOUT...]:VALUE": double, bcd or lbcd, with the
+// layout options word-high, dword-high and bytes-swapped.
+std::optional<std::vector<std::uint16_t>> parseTypedValue(std::string_view text,
+                                                          std::string &error);
+
+// "UNITS:FUNCTIONS", e.g. "1,2:5,6,22": the listed units refuse the functions.
+struct RefusalSetting
+{
+    std::vector<std::uint8_t> units;
+    std::vector<std::uint8_t> functions;
+};
+std::optional<RefusalSetting> parseRefusalSetting(std::string_view text, std::string &error);
 
 // --ramp TABLE:UNIT:ADDRESS[-LAST]@PERIODms
 struct RampSetting

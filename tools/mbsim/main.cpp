@@ -61,8 +61,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption faultOption(QStringLiteral("fault"),
                                          QStringLiteral("Adds a fault rule, see above."),
                                          QStringLiteral("rule"));
-    parser.addOptions(
-        {portOption, unitsOption, unknownUnitOption, setOption, rampOption, faultOption});
+    const QCommandLineOption refuseOption(
+        QStringLiteral("refuse"),
+        QStringLiteral("Units that lack functions, UNITS:FUNCTIONS, e.g. 1:5,6,22."),
+        QStringLiteral("refusal"));
+    parser.addOptions({portOption, unitsOption, unknownUnitOption, setOption, rampOption,
+                       faultOption, refuseOption});
     parser.process(app);
 
     std::string error;
@@ -87,7 +91,9 @@ int main(int argc, char *argv[])
         const auto setting = mbsim::parseValueSetting(text.toStdString(), error);
         if (!setting)
             return fail(error);
-        const std::vector<std::uint16_t> block(setting->count, setting->value);
+        const std::vector<std::uint16_t> block =
+            setting->registers.empty() ? std::vector<std::uint16_t>(setting->count, setting->value)
+                                       : setting->registers;
         if (!simulator.setValues(setting->unit, setting->table, setting->address, block))
             return fail("--set " + text.toStdString() + ": unit not served");
     }
@@ -96,6 +102,14 @@ int main(int argc, char *argv[])
         if (!ramp)
             return fail(error);
         simulator.addRamp(ramp->unit, ramp->table, ramp->address, ramp->count, ramp->period);
+    }
+    for (const QString &text : parser.values(refuseOption)) {
+        const auto refusal = mbsim::parseRefusalSetting(text.toStdString(), error);
+        if (!refusal)
+            return fail(error);
+        for (std::uint8_t unit : refusal->units)
+            for (std::uint8_t function : refusal->functions)
+                simulator.refuseFunction(unit, function);
     }
     for (const QString &text : parser.values(faultOption)) {
         const auto rule = mbsim::parseFaultRule(text.toStdString(), error);

@@ -87,6 +87,18 @@ void decodeWriteMultiple(Request &request, std::span<const std::uint8_t> body)
     }
 }
 
+// Function 22: address, AND mask, OR mask. The values are the two masks.
+void decodeMaskWrite(Request &request, std::span<const std::uint8_t> body)
+{
+    if (body.size() != 6) {
+        request.malformedException = MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
+        return;
+    }
+    request.address = readBigEndian16(body, 0);
+    request.quantity = 1;
+    request.values = {readBigEndian16(body, 2), readBigEndian16(body, 4)};
+}
+
 } // namespace
 
 FrameScan scanFrame(std::span<const std::uint8_t> buffer)
@@ -127,6 +139,9 @@ Request parseRequest(std::span<const std::uint8_t> adu)
     case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
         decodeWriteMultiple(request, body);
         break;
+    case MODBUS_FC_MASK_WRITE_REGISTER:
+        decodeMaskWrite(request, body);
+        break;
     default:
         request.malformedException = MODBUS_EXCEPTION_ILLEGAL_FUNCTION;
         break;
@@ -138,7 +153,8 @@ bool isWriteFunction(std::uint8_t function)
 {
     return function == MODBUS_FC_WRITE_SINGLE_COIL || function == MODBUS_FC_WRITE_SINGLE_REGISTER ||
            function == MODBUS_FC_WRITE_MULTIPLE_COILS ||
-           function == MODBUS_FC_WRITE_MULTIPLE_REGISTERS;
+           function == MODBUS_FC_WRITE_MULTIPLE_REGISTERS ||
+           function == MODBUS_FC_MASK_WRITE_REGISTER;
 }
 
 std::vector<std::uint8_t> encodeAdu(std::uint16_t transactionId, std::uint8_t unitId,

@@ -36,7 +36,8 @@ struct Request
     std::uint8_t function = 0;
     std::uint16_t address = 0;
     std::uint16_t quantity = 0;
-    // Written values: registers for 6 and 16, 0 or 1 per coil for 5 and 15.
+    // Written values: registers for 6 and 16, 0 or 1 per coil for 5 and 15,
+    // the AND and the OR mask for 22.
     std::vector<std::uint16_t> values;
     // The exception the request earns before any table is touched
     // (unknown function, malformed body, quantity or address out of range).

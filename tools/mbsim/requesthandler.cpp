@@ -58,6 +58,7 @@ std::optional<Table> tableForFunction(std::uint8_t function)
     case MODBUS_FC_READ_HOLDING_REGISTERS:
     case MODBUS_FC_WRITE_SINGLE_REGISTER:
     case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
+    case MODBUS_FC_MASK_WRITE_REGISTER:
         return Table::HoldingRegisters;
     case MODBUS_FC_READ_INPUT_REGISTERS:
         return Table::InputRegisters;
@@ -93,6 +94,16 @@ std::vector<std::uint8_t> executeRequest(const Request &request, UnitTables &tab
         for (std::size_t i = 0; i < request.values.size(); ++i)
             tables.holdingRegisters[request.address + i] = request.values[i];
         return writeEcho(request, request.quantity);
+    case MODBUS_FC_MASK_WRITE_REGISTER: {
+        // The bits the AND mask clears take the OR mask's value; the others stay.
+        const std::uint16_t andMask = request.values.at(0);
+        const std::uint16_t orMask = request.values.at(1);
+        std::uint16_t &target = tables.holdingRegisters[request.address];
+        target = static_cast<std::uint16_t>((target & andMask) | (orMask & ~andMask));
+        std::vector<std::uint8_t> pdu = writeEcho(request, andMask);
+        appendBigEndian16(pdu, orMask);
+        return pdu;
+    }
     default:
         return exceptionPdu(request.function, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
     }

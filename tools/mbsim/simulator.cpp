@@ -129,6 +129,16 @@ bool Simulator::removeTask(int id)
     return m_state.removeTask(id);
 }
 
+void Simulator::refuseFunction(std::uint8_t unit, std::uint8_t function)
+{
+    m_state.refuseFunction(unit, function);
+}
+
+void Simulator::acceptFunction(std::uint8_t unit, std::uint8_t function)
+{
+    m_state.acceptFunction(unit, function);
+}
+
 int Simulator::addFault(const FaultRule &rule)
 {
     return m_state.addFault(rule);

@@ -70,12 +70,16 @@ public:
                 std::chrono::milliseconds period);
     bool removeTask(int id);
 
+    // A unit that lacks a function: requests for it get exception 1.
+    void refuseFunction(std::uint8_t unit, std::uint8_t function);
+    void acceptFunction(std::uint8_t unit, std::uint8_t function);
+
     // Faults; returns the rule id.
     int addFault(const FaultRule &rule);
     bool removeFault(int id);
     void clearFaults();
 
-    // Every request received, in arrival order; writeLog() keeps functions 5, 6, 15, 16.
+    // Every request received, in arrival order; writeLog() keeps functions 5, 6, 15, 16, 22.
     std::vector<LoggedRequest> requestLog() const;
     std::vector<LoggedRequest> writeLog() const;
     void clearRequestLog();

@@ -25,7 +25,8 @@ ReplyPlan SimulatorState::handleRequest(std::span<const std::uint8_t> adu)
                         request.quantity,
                         request.values,
                         0,
-                        std::nullopt};
+                        std::nullopt,
+                        Clock::now()};
     ReplyPlan plan;
     UnitTables *tables = m_data.unit(request.unitId);
     if (!tables) {
@@ -34,6 +35,15 @@ ReplyPlan SimulatorState::handleRequest(std::span<const std::uint8_t> adu)
             plan.adu = encodeAdu(request.transactionId, request.unitId,
                                  exceptionPdu(request.function, entry.exceptionCode));
         }
+        appendToLog(std::move(entry));
+        return plan;
+    }
+
+    const auto refused = m_refusedFunctions.find(request.unitId);
+    if (refused != m_refusedFunctions.end() && refused->second.contains(request.function)) {
+        entry.exceptionCode = MODBUS_EXCEPTION_ILLEGAL_FUNCTION;
+        plan.adu = encodeAdu(request.transactionId, request.unitId,
+                             exceptionPdu(request.function, entry.exceptionCode));
         appendToLog(std::move(entry));
         return plan;
     }
@@ -76,6 +86,20 @@ void SimulatorState::appendToLog(LoggedRequest entry)
     // A long benchmark run must not grow the log without end: the oldest go first.
     while (m_requestLog.size() > m_requestLogLimit)
         m_requestLog.pop_front();
+}
+
+void SimulatorState::refuseFunction(std::uint8_t unitId, std::uint8_t function)
+{
+    std::lock_guard lock(m_mutex);
+    m_refusedFunctions[unitId].insert(function);
+}
+
+void SimulatorState::acceptFunction(std::uint8_t unitId, std::uint8_t function)
+{
+    std::lock_guard lock(m_mutex);
+    const auto unit = m_refusedFunctions.find(unitId);
+    if (unit != m_refusedFunctions.end())
+        unit->second.erase(function);
 }
 
 int SimulatorState::addFault(const FaultRule &rule)

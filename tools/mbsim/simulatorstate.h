@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <span>
 #include <vector>
 
@@ -34,6 +36,7 @@ struct LoggedRequest
     std::vector<std::uint16_t> values; // written values (bits as 0 or 1)
     std::uint8_t exceptionCode = 0;    // 0 when the reply was not an exception
     std::optional<FaultKind> fault;    // the fault applied to the reply, if any
+    Clock::time_point received{};      // when the whole request was in
 };
 
 struct SimulatorCounters
@@ -75,6 +78,11 @@ public:
         return function(static_cast<const DataStore &>(m_data));
     }
 
+    // A unit that refuses a function answers it with exception 1 (illegal
+    // function), as a device that lacks it does.
+    void refuseFunction(std::uint8_t unitId, std::uint8_t function);
+    void acceptFunction(std::uint8_t unitId, std::uint8_t function);
+
     int addFault(const FaultRule &rule);
     bool removeFault(int id);
     void clearFaults();
@@ -115,6 +123,7 @@ private:
     std::size_t m_requestLogLimit;
     std::deque<LoggedRequest> m_requestLog;
     std::vector<ActiveFault> m_faults;
+    std::map<std::uint8_t, std::set<std::uint8_t>> m_refusedFunctions;
     std::vector<ScheduledTask> m_tasks;
     int m_nextId = 1;
     SimulatorCounters m_counters;

@@ -54,6 +54,20 @@ TEST_F(DriverSettingsTest, EmptyStoreGivesTheDefaults)
     EXPECT_FALSE(read.generateErrorFiles);
     EXPECT_EQ(read.errorFileDurationMinutes, 15);
     EXPECT_EQ(read.messagesToKeep, 200);
+    EXPECT_FALSE(read.honourScanRates);
+}
+
+TEST_F(DriverSettingsTest, HonourScanRatesIsOnForAnyNonZeroNumber)
+{
+    const std::pair<QVariant, bool> rows[] = {{1, true},
+                                              {0, false},
+                                              {2, true},
+                                              {QStringLiteral("1"), true},
+                                              {QStringLiteral("yes"), false}};
+    for (const auto &[stored, expected] : rows) {
+        store("HonourScanRates", stored);
+        EXPECT_EQ(readBack().honourScanRates, expected) << stored.toString().toStdString();
+    }
 }
 
 TEST_F(DriverSettingsTest, EventMessageLevelIsHeldToZeroToThree)

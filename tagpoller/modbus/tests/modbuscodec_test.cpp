@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <functional>
 #include <vector>
 
@@ -31,6 +33,10 @@ std::vector<quint16> registers(int count)
 }
 
 const std::vector<quint16> TwoRegisters = {0x000A, 0x0102};
+const std::array<bool, 1> OneCoilOn = {true};
+// 0xCD 0x01, least significant bit first.
+const std::array<bool, 10> TenCoils = {true,  false, true, true, false,
+                                       false, true,  true, true, false};
 const std::vector<quint16> MaxWrite = registers(MaxWriteRegisters);
 const std::vector<quint16> OverMaxWrite = registers(MaxWriteRegisters + 1);
 
@@ -56,6 +62,14 @@ const GoldenRequest GoldenRequests[] = {
     {"write-one-register-multiple",
      [] { return buildWriteMultipleRegisters(0x0100, 0x02, 0xFFFF, std::vector<quint16>{0xBEEF}); },
      "01 00 00 00 00 09 02 10 ff ff 00 01 02 be ef"},
+    {"write-one-coil-multiple",
+     [] { return buildWriteMultipleCoils(0x0009, 0x01, 0x00AC, OneCoilOn); },
+     "00 09 00 00 00 08 01 0f 00 ac 00 01 01 01"},
+    {"write-ten-coils", [] { return buildWriteMultipleCoils(0x000A, 0x01, 0x0013, TenCoils); },
+     "00 0a 00 00 00 09 01 0f 00 13 00 0a 02 cd 01"},
+    {"write-coils-0", [] { return buildWriteMultipleCoils(1, 1, 0, std::span<const bool>{}); }, ""},
+    {"mask-write", [] { return buildMaskWriteRegister(0x000B, 0x01, 0x0004, 0x00F2, 0x0025); },
+     "00 0b 00 00 00 08 01 16 00 04 00 f2 00 25"},
     {"read-registers-125", [] { return buildReadHoldingRegisters(1, 1, 0, 125); },
      "00 01 00 00 00 06 01 03 00 00 00 7d"},
     {"read-registers-126", [] { return buildReadHoldingRegisters(1, 1, 0, 126); }, ""},
@@ -139,6 +153,8 @@ void PrintTo(const ReplyRow &row, std::ostream *os)
 #define WRITE_COIL "00 05 00 00 00 06 01 05 00 ac ff 00"
 #define WRITE_REG "00 06 00 00 00 06 11 06 00 01 00 03"
 #define WRITE_REGS "00 07 00 00 00 0b 01 10 00 01 00 02 04 00 0a 01 02"
+#define WRITE_COILS "00 09 00 00 00 08 01 0f 00 ac 00 01 01 01"
+#define MASK_WRITE "00 0b 00 00 00 08 01 16 00 04 00 f2 00 25"
 
 const ReplyRow ReplyRows[] = {
     {"registers-ok", READ_REGS, "00 03 00 00 00 09 11 03 06 02 2b 00 00 00 64", ReplyStatus::Ok,
@@ -150,6 +166,16 @@ const ReplyRow ReplyRows[] = {
      "00 01 00 03"},
     {"write-registers-echo", WRITE_REGS, "00 07 00 00 00 06 01 10 00 01 00 02", ReplyStatus::Ok,
      "00 01 00 02"},
+    {"write-coils-echo", WRITE_COILS, "00 09 00 00 00 06 01 0f 00 ac 00 01", ReplyStatus::Ok,
+     "00 ac 00 01"},
+    {"mask-write-echo", MASK_WRITE, "00 0b 00 00 00 08 01 16 00 04 00 f2 00 25", ReplyStatus::Ok,
+     "00 04 00 f2 00 25"},
+    {"mask-write-echo-wrong-mask", MASK_WRITE, "00 0b 00 00 00 08 01 16 00 04 00 f2 00 24",
+     ReplyStatus::EchoMismatch},
+    {"mask-write-echo-short", MASK_WRITE, "00 0b 00 00 00 06 01 16 00 04 00 f2",
+     ReplyStatus::ByteCountMismatch},
+    {"mask-write-exception", MASK_WRITE, "00 0b 00 00 00 03 01 96 01", ReplyStatus::Exception, "",
+     1},
     {"read-exception", READ_REGS, "00 03 00 00 00 03 11 83 02", ReplyStatus::Exception, "", 2},
     {"write-exception", WRITE_REGS, "00 07 00 00 00 03 01 90 04", ReplyStatus::Exception, "", 4},
     {"exception-too-long", READ_REGS, "00 03 00 00 00 04 11 83 02 00",

@@ -245,7 +245,7 @@ TEST(ReadPlan, DataTypeWidths)
     EXPECT_EQ(PlannedWidth(Double), 4);
     EXPECT_EQ(PlannedWidth(String), 1);
     EXPECT_EQ(PlannedWidth(BCD), 1);
-    EXPECT_EQ(PlannedWidth(LBCD), 1);
+    EXPECT_EQ(PlannedWidth(LBCD), 2);
     EXPECT_EQ(PlannedWidth(Date), 1);
 }
 

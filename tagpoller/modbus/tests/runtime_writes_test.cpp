@@ -12,7 +12,7 @@ namespace {
 bool isWrite(const mbsim::LoggedRequest &request)
 {
     return request.function == 5 || request.function == 6 || request.function == 15 ||
-           request.function == 16;
+           request.function == 16 || request.function == 22;
 }
 
 bool isCoilFunction(std::uint8_t function)
@@ -286,7 +286,7 @@ TEST_F(WritesTest, refusedWritesSendNothing)
     CModTag &alarm = addTag(device, QStringLiteral("Alarm"), QStringLiteral("400002.3"),
                             DataTypeCode::Boolean, 2);
     alarm.BitNumber = 3;
-    addTag(device, QStringLiteral("Total"), QStringLiteral("400003"), DataTypeCode::Double, 3);
+    addTag(device, QStringLiteral("When"), QStringLiteral("400003"), DataTypeCode::Date, 3);
     addTag(device, QStringLiteral("Flow"), QStringLiteral("300001"), DataTypeCode::Word, 4);
     addTag(device, QStringLiteral("Door"), QStringLiteral("100001"), DataTypeCode::Boolean, 5);
     addTag(device, QStringLiteral("Target"), QStringLiteral("400010"), DataTypeCode::Word, 6);

@@ -137,6 +137,7 @@ protected:
         result.eventLog = &log;
         result.valueSink = &sink;
         result.projectFolder = testsupport::tempRoot();
+        result.honourScanRates = honourScanRates;
         return result;
     }
 
@@ -201,6 +202,7 @@ protected:
         return texts;
     }
 
+    bool honourScanRates = false; // the driver setting "HonourScanRates"
     QSettings settings;
     EventLog log;
     RecordingSink sink;

@@ -47,6 +47,12 @@ CModData wordValue(quint16 v)
     d.setWord(v);
     return d;
 }
+CModData boolValue(bool v)
+{
+    CModData d;
+    d.setBoolean(v);
+    return d;
+}
 CModData longValue(qint32 v)
 {
     CModData d;
@@ -210,8 +216,7 @@ TEST(ValueCodecDecode, FloatValueIsTheIeeeSingleOfTheCombinedWords)
 TEST(ValueCodecDecode, TypesThatAreNotDecoded)
 {
     const std::vector<quint16> registers = {0x1234, 0x5678, 0x9ABC, 0xDEF0};
-    for (int type : {int(DataTypeCode::Double), int(DataTypeCode::String), int(DataTypeCode::BCD),
-                     int(DataTypeCode::LBCD), int(DataTypeCode::Date), 13, -1}) {
+    for (int type : {int(DataTypeCode::String), int(DataTypeCode::Date), 13, -1}) {
         const DecodeResult result =
             decodeRegisters(type, registers, 0, BigEndianLowFirst, LsbZeroBased);
         EXPECT_FALSE(result.ok()) << type;
@@ -219,19 +224,164 @@ TEST(ValueCodecDecode, TypesThatAreNotDecoded)
     }
 }
 
-TEST(ValueCodecDecode, BcdIsNotDecodedWhateverItsNibbles)
+TEST(ValueCodecDecode, DoubleInEveryWordDwordAndByteOrder)
 {
-    // Valid BCD digits, a nibble above 9, and all nibbles at 0xF: none is decoded.
-    for (quint16 reg : {quint16(0x1234), quint16(0x0000), quint16(0x9999), quint16(0x00FA),
-                        quint16(0xA000), quint16(0xFFFF)}) {
-        const std::vector<quint16> one = {reg};
-        const std::vector<quint16> two = {reg, reg};
-        EXPECT_EQ(decodeRegisters(DataTypeCode::BCD, one, 0, BigEndianLowFirst, LsbZeroBased).error,
-                  DecodeError::TypeNotDecoded);
-        EXPECT_EQ(
-            decodeRegisters(DataTypeCode::LBCD, two, 0, BigEndianLowFirst, LsbZeroBased).error,
-            DecodeError::TypeNotDecoded);
+    // -1234.5678 is 0xC093'4A45'6D5C'FAAD.
+    const double expected = -1234.5678;
+    struct Case
+    {
+        WordOrder order;
+        std::vector<quint16> registers;
+    };
+    const Case cases[] = {
+        {{true, true, true}, {0xFAAD, 0x6D5C, 0x4A45, 0xC093}},
+        {{true, false, true}, {0x6D5C, 0xFAAD, 0xC093, 0x4A45}},
+        {{true, true, false}, {0x4A45, 0xC093, 0xFAAD, 0x6D5C}},
+        {{true, false, false}, {0xC093, 0x4A45, 0x6D5C, 0xFAAD}},
+        {{false, true, true}, {0xADFA, 0x5C6D, 0x454A, 0x93C0}},
+        {{false, false, true}, {0x5C6D, 0xADFA, 0x93C0, 0x454A}},
+        {{false, true, false}, {0x454A, 0x93C0, 0xADFA, 0x5C6D}},
+        {{false, false, false}, {0x93C0, 0x454A, 0x5C6D, 0xADFA}},
+    };
+    for (const Case &c : cases) {
+        const DecodeResult result =
+            decodeRegisters(DataTypeCode::Double, c.registers, 0, c.order, LsbZeroBased);
+        ASSERT_TRUE(result.ok());
+        EXPECT_EQ(result.value->type(), DataTypeCode::Double);
+        EXPECT_EQ(result.value->asDouble(), expected);
+        // And the same registers go back out.
+        const EncodeResult written =
+            encodeWrite(*result.value, DataTypeCode::Double, WriteTarget::HoldingRegister, c.order);
+        ASSERT_TRUE(written.ok());
+        EXPECT_EQ(written.request->function, FunctionCode::WriteMultipleRegisters);
+        EXPECT_EQ(std::vector<quint16>(written.request->registers.begin(),
+                                       written.request->registers.end()),
+                  c.registers);
     }
+    const std::vector<quint16> three = {0, 0, 0};
+    EXPECT_EQ(
+        decodeRegisters(DataTypeCode::Double, three, 0, BigEndianLowFirst, LsbZeroBased).error,
+        DecodeError::TooFewRegisters);
+}
+
+TEST(ValueCodecDecode, BcdDigitsAndInvalidNibbles)
+{
+    const auto bcd = [](quint16 reg, WordOrder order) {
+        const std::vector<quint16> one = {reg};
+        return decodeRegisters(DataTypeCode::BCD, one, 0, order, LsbZeroBased);
+    };
+    DecodeResult result = bcd(0x1234, BigEndianLowFirst);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.value->type(), DataTypeCode::Word);
+    EXPECT_EQ(result.value->asInteger(), 1234);
+    EXPECT_EQ(bcd(0x9999, BigEndianLowFirst).value->asInteger(), 9999);
+    EXPECT_EQ(bcd(0x0000, BigEndianLowFirst).value->asInteger(), 0);
+    EXPECT_EQ(bcd(0x3412, SwappedLowFirst).value->asInteger(), 1234);
+    for (quint16 reg : {quint16(0x00FA), quint16(0xA000), quint16(0x0A00), quint16(0xFFFF)})
+        EXPECT_EQ(bcd(reg, BigEndianLowFirst).error, DecodeError::InvalidBcd) << reg;
+
+    const auto lbcd = [](quint16 first, quint16 second, WordOrder order) {
+        const std::vector<quint16> two = {first, second};
+        return decodeRegisters(DataTypeCode::LBCD, two, 0, order, LsbZeroBased);
+    };
+    result = lbcd(0x5678, 0x1234, BigEndianLowFirst);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.value->type(), DataTypeCode::DWord);
+    EXPECT_EQ(result.value->asInteger64(), 12345678);
+    EXPECT_EQ(lbcd(0x1234, 0x5678, BigEndianHighFirst).value->asInteger64(), 12345678);
+    EXPECT_EQ(lbcd(0x3412, 0x7856, SwappedHighFirst).value->asInteger64(), 12345678);
+    EXPECT_EQ(lbcd(0x9999, 0x9999, BigEndianLowFirst).value->asInteger64(), 99999999);
+    EXPECT_EQ(lbcd(0x5678, 0x12B4, BigEndianLowFirst).error, DecodeError::InvalidBcd);
+    EXPECT_EQ(lbcd(0x567F, 0x1234, BigEndianLowFirst).error, DecodeError::InvalidBcd);
+    const std::vector<quint16> one = {0x1234};
+    EXPECT_EQ(decodeRegisters(DataTypeCode::LBCD, one, 0, BigEndianLowFirst, LsbZeroBased).error,
+              DecodeError::TooFewRegisters);
+}
+
+TEST(ValueCodecEncode, BcdAndLbcdWrites)
+{
+    EncodeResult written = encodeWrite(wordValue(1234), DataTypeCode::BCD,
+                                       WriteTarget::HoldingRegister, BigEndianLowFirst);
+    ASSERT_TRUE(written.ok());
+    EXPECT_EQ(written.request->function, FunctionCode::WriteSingleRegister);
+    EXPECT_EQ(written.request->registers, QList<quint16>{0x1234});
+    written = encodeWrite(wordValue(1234), DataTypeCode::BCD, WriteTarget::HoldingRegister,
+                          SwappedLowFirst);
+    EXPECT_EQ(written.request->registers, QList<quint16>{0x3412});
+    written = encodeWrite(dwordValue(12345678), DataTypeCode::LBCD, WriteTarget::HoldingRegister,
+                          BigEndianLowFirst);
+    ASSERT_TRUE(written.ok());
+    EXPECT_EQ(written.request->function, FunctionCode::WriteMultipleRegisters);
+    EXPECT_EQ(written.request->registers, (QList<quint16>{0x5678, 0x1234}));
+    written = encodeWrite(dwordValue(12345678), DataTypeCode::LBCD, WriteTarget::HoldingRegister,
+                          SwappedHighFirst);
+    EXPECT_EQ(written.request->registers, (QList<quint16>{0x3412, 0x7856}));
+
+    EXPECT_TRUE(fitsDataType(wordValue(9999), DataTypeCode::BCD));
+    EXPECT_FALSE(fitsDataType(wordValue(10000), DataTypeCode::BCD));
+    EXPECT_TRUE(fitsDataType(dwordValue(99999999), DataTypeCode::LBCD));
+    EXPECT_FALSE(fitsDataType(dwordValue(100000000), DataTypeCode::LBCD));
+    EXPECT_FALSE(fitsDataType(longValue(-1), DataTypeCode::LBCD));
+}
+
+TEST(ValueCodecEncode, DevicesWithoutSingleWritesGetTheMultipleForms)
+{
+    const WriteFunctions multipleOnly{false, false, false};
+    EncodeResult written =
+        encodeWrite(wordValue(0x1234), DataTypeCode::Word, WriteTarget::HoldingRegister,
+                    BigEndianLowFirst, multipleOnly);
+    ASSERT_TRUE(written.ok());
+    EXPECT_EQ(written.request->function, FunctionCode::WriteMultipleRegisters);
+    EXPECT_EQ(written.request->registers, QList<quint16>{0x1234});
+    written = encodeWrite(boolValue(true), DataTypeCode::Boolean, WriteTarget::Coil,
+                          BigEndianLowFirst, multipleOnly);
+    ASSERT_TRUE(written.ok());
+    EXPECT_EQ(written.request->function, FunctionCode::WriteMultipleCoils);
+    EXPECT_TRUE(written.request->coilOn);
+}
+
+TEST(ValueCodecEncode, RegisterBitsByMaskWrite)
+{
+    const WriteFunctions maskWrites{true, true, true};
+    struct Case
+    {
+        int bitNumber;
+        BitOrder bits;
+        WordOrder words;
+        quint16 wireMask;
+    };
+    const Case cases[] = {
+        {3, {false, true}, BigEndianLowFirst, 0x0008},
+        {3, {false, false}, BigEndianLowFirst, 0x0004},
+        {1, {true, false}, BigEndianLowFirst, 0x8000},
+        {0, {true, true}, BigEndianLowFirst, 0x8000},
+        // Bit 3 of the register as the device's byte order has it is bit 11
+        // of the register on the wire.
+        {3, {false, true}, SwappedLowFirst, 0x0800},
+    };
+    for (const Case &c : cases) {
+        EncodeResult on =
+            encodeWrite(boolValue(true), DataTypeCode::Boolean, WriteTarget::HoldingRegister,
+                        c.words, maskWrites, c.bitNumber, c.bits);
+        ASSERT_TRUE(on.ok()) << c.bitNumber;
+        EXPECT_EQ(on.request->function, FunctionCode::MaskWriteRegister);
+        EXPECT_EQ(on.request->andMask, quint16(~c.wireMask)) << c.bitNumber;
+        EXPECT_EQ(on.request->orMask, c.wireMask) << c.bitNumber;
+        EncodeResult off =
+            encodeWrite(wordValue(0), DataTypeCode::Boolean, WriteTarget::HoldingRegister, c.words,
+                        maskWrites, c.bitNumber, c.bits);
+        ASSERT_TRUE(off.ok());
+        EXPECT_EQ(off.request->andMask, quint16(~c.wireMask));
+        EXPECT_EQ(off.request->orMask, 0);
+    }
+    EXPECT_EQ(encodeWrite(boolValue(true), DataTypeCode::Boolean, WriteTarget::HoldingRegister,
+                          BigEndianLowFirst, maskWrites, 16, LsbZeroBased)
+                  .error,
+              EncodeError::NoSuchBit);
+    EXPECT_EQ(encodeWrite(boolValue(true), DataTypeCode::Boolean, WriteTarget::HoldingRegister,
+                          BigEndianLowFirst, maskWrites, 0, BitOrder{false, false})
+                  .error,
+              EncodeError::NoSuchBit);
 }
 
 TEST(ValueCodecDecode, TooFewRegisters)
@@ -486,8 +636,7 @@ TEST(ValueCodecEncode, WritesThatAreRefused)
     EXPECT_EQ(encodeWrite(value, DataTypeCode::Word, WriteTarget::Coil, BigEndianLowFirst).error,
               EncodeError::NotBooleanCoil);
     for (int type :
-         {int(DataTypeCode::Boolean), int(DataTypeCode::Double), int(DataTypeCode::String),
-          int(DataTypeCode::BCD), int(DataTypeCode::LBCD), int(DataTypeCode::Date), 13, -1}) {
+         {int(DataTypeCode::Boolean), int(DataTypeCode::String), int(DataTypeCode::Date), 13, -1}) {
         const EncodeResult result =
             encodeWrite(value, type, WriteTarget::HoldingRegister, BigEndianLowFirst);
         EXPECT_FALSE(result.ok()) << type;

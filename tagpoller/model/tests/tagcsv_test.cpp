@@ -116,6 +116,31 @@ TEST_F(TagCsvTest, ExportThenImportRecreatesTheTags)
     }
 }
 
+TEST_F(TagCsvTest, WideRegisterTypesRoundTripByteForByte)
+{
+    TagList tags;
+    tags.append(tag("Total", "465533", DataTypeCode::Double, 1, QStringLiteral("m3")));
+    tags.append(tag("Count", "400010", DataTypeCode::BCD, 1));
+    tags.append(tag("Hours", "300011", DataTypeCode::LBCD, 0));
+    const QString path = pathOf(QStringLiteral("wide.csv"));
+    const QString again = pathOf(QStringLiteral("wide2.csv"));
+    for (Encoding encoding : {Encoding::Unicode, Encoding::Ansi}) {
+        ASSERT_TRUE(TagCsv::ExportTagsPlain(tags, path, encoding, notifier));
+        TagList imported;
+        ASSERT_TRUE(TagCsv::ImportTagsPlain(imported, path, encoding, notifier));
+        ASSERT_EQ(imported.size(), tags.size());
+        for (qsizetype i = 0; i < tags.size(); ++i)
+            EXPECT_EQ(imported.at(i)->DataType, tags.at(i)->DataType) << i;
+        ASSERT_TRUE(TagCsv::ExportTagsPlain(imported, again, encoding, notifier));
+        EXPECT_EQ(readFile(again), readFile(path));
+    }
+    EXPECT_EQ(readFile(path).toStdString(), "TagName,Address,DataType,ClientAccess,Description\r\n"
+                                            "Total,465533,DOUBLE,Read/Write,\"m3\"\r\n"
+                                            "Count,400010,BCD,Read/Write,\"\"\r\n"
+                                            "Hours,300011,LBCD,Read_Only,\"\"\r\n");
+    EXPECT_TRUE(notifier.messages.empty());
+}
+
 TEST_F(TagCsvTest, RejectedRowsGoToTheErrorFileWithTheirLineNumbers)
 {
     const QString rows =

@@ -143,8 +143,9 @@ void CTagDlg::buildControls()
     auto *dataLayout = new QFormLayout(dataProperties);
     dataLayout->addRow(QStringLiteral("Data type:"), m_dataTypeList);
     dataLayout->addRow(QStringLiteral("Client access:"), m_clientAccessList);
+    // Shown: with "HonourScanRates" set, the rate decides how often the tag's
+    // frame is read.
     dataLayout->addRow(QStringLiteral("Scan rate:"), m_scanRateEdit);
-    dataLayout->setRowVisible(m_scanRateEdit, false);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttonBox"));

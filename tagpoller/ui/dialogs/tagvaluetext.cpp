@@ -267,6 +267,9 @@ std::optional<CModData> TagValueFromText(const QString &text, quint8 currentValu
     case DataTypeCode::Float:
         value.setFloat(toFloat(TagValueText::leadingDouble(text)));
         return value;
+    case DataTypeCode::Double:
+        value.setDouble(TagValueText::leadingDouble(text));
+        return value;
     default:
         return std::nullopt;
     }
@@ -283,6 +286,7 @@ bool IsDialogWritableType(quint8 typeCode)
     case DataTypeCode::Long:
     case DataTypeCode::DWord:
     case DataTypeCode::Float:
+    case DataTypeCode::Double:
         return true;
     default:
         return false;
@@ -297,6 +301,10 @@ bool IsValueTextOfType(QStringView text, quint8 typeCode)
             return false;
         const double value = TagValueText::leadingDouble(number);
         return std::isfinite(value) && std::fabs(value) < FloatOverflowThreshold;
+    }
+    if (typeCode == DataTypeCode::Double) {
+        // Any finite number; one beyond the double range is no number typed.
+        return isWholeDecimalNumber(number) && std::isfinite(TagValueText::leadingDouble(number));
     }
     const std::optional<std::pair<qint64, qint64>> range = integerRange(typeCode);
     if (!range || !isWholeInteger(number))

@@ -33,6 +33,56 @@ TEST(CommandLineTest, ValueSetting)
     EXPECT_FALSE(mbsim::parseValueSetting("hr:*:0=1", error));
 }
 
+TEST(CommandLineTest, TypedValuesAndTheirLayouts)
+{
+    std::string error;
+    // 1.0 is 0x3FF0'0000'0000'0000; by default the low double word and the low
+    // word come first.
+    auto setting = mbsim::parseValueSetting("hr:1:20=double:1", error);
+    ASSERT_TRUE(setting) << error;
+    EXPECT_EQ(setting->address, 20);
+    EXPECT_EQ(setting->count, 4u);
+    EXPECT_EQ(setting->registers, (std::vector<std::uint16_t>{0x0000, 0x0000, 0x0000, 0x3FF0}));
+    setting = mbsim::parseValueSetting("hr:1:20=double,word-high,dword-high:1", error);
+    ASSERT_TRUE(setting) << error;
+    EXPECT_EQ(setting->registers, (std::vector<std::uint16_t>{0x3FF0, 0x0000, 0x0000, 0x0000}));
+    setting = mbsim::parseValueSetting("ir:1:0=double,bytes-swapped:1", error);
+    ASSERT_TRUE(setting) << error;
+    EXPECT_EQ(setting->registers, (std::vector<std::uint16_t>{0x0000, 0x0000, 0x0000, 0xF03F}));
+
+    setting = mbsim::parseValueSetting("hr:2:5=bcd:1234", error);
+    ASSERT_TRUE(setting) << error;
+    EXPECT_EQ(setting->registers, (std::vector<std::uint16_t>{0x1234}));
+    setting = mbsim::parseValueSetting("hr:2:5=lbcd:12345678", error);
+    ASSERT_TRUE(setting) << error;
+    EXPECT_EQ(setting->registers, (std::vector<std::uint16_t>{0x5678, 0x1234}));
+    setting = mbsim::parseValueSetting("hr:2:5=lbcd,word-high,bytes-swapped:12345678", error);
+    ASSERT_TRUE(setting) << error;
+    EXPECT_EQ(setting->registers, (std::vector<std::uint16_t>{0x3412, 0x7856}));
+
+    EXPECT_FALSE(mbsim::parseValueSetting("hr:1:0=bcd:10000", error));
+    EXPECT_FALSE(mbsim::parseValueSetting("hr:1:0=lbcd:100000000", error));
+    EXPECT_FALSE(mbsim::parseValueSetting("hr:1:0=double:1.5x", error));
+    EXPECT_FALSE(mbsim::parseValueSetting("hr:1:0=double,upside-down:1", error));
+    EXPECT_FALSE(mbsim::parseValueSetting("hr:1:0=float:1", error));
+    EXPECT_FALSE(mbsim::parseValueSetting("co:1:0=bcd:1", error));
+    EXPECT_FALSE(mbsim::parseValueSetting("hr:1:0-3=double:1", error));
+    EXPECT_FALSE(mbsim::parseValueSetting("hr:1:65533=double:1", error));
+}
+
+TEST(CommandLineTest, RefusalSetting)
+{
+    std::string error;
+    const auto refusal = mbsim::parseRefusalSetting("1,3-4:5,6,22", error);
+    ASSERT_TRUE(refusal) << error;
+    EXPECT_EQ(refusal->units, (std::vector<std::uint8_t>{1, 3, 4}));
+    EXPECT_EQ(refusal->functions, (std::vector<std::uint8_t>{5, 6, 22}));
+    EXPECT_FALSE(mbsim::parseRefusalSetting("1", error));
+    EXPECT_FALSE(mbsim::parseRefusalSetting("1:0", error));
+    EXPECT_FALSE(mbsim::parseRefusalSetting("1:128", error));
+    EXPECT_FALSE(mbsim::parseRefusalSetting("1:", error));
+}
+
 TEST(CommandLineTest, RampSetting)
 {
     std::string error;

@@ -135,6 +135,50 @@ TEST_F(SimulatorTest, WritesAreVisibleAndLoggedInOrder)
     EXPECT_LT(log[0].transactionId, log[4].transactionId);
 }
 
+TEST_F(SimulatorTest, MaskWriteChangesOnlyTheMaskedBits)
+{
+    m_simulator.setHoldingRegister(1, 7, 0xA5F0);
+    // Sets bit 3 and clears bit 15; every other bit keeps its value.
+    EXPECT_EQ(modbus_mask_write_register(m_client.get(), 7, 0x7FF7, 0x0008), 1);
+    EXPECT_EQ(m_simulator.holdingRegister(1, 7), 0x25F8);
+    EXPECT_EQ(modbus_mask_write_register(m_client.get(), 7, 0xFFF7, 0x0000), 1);
+    EXPECT_EQ(m_simulator.holdingRegister(1, 7), 0x25F0);
+
+    const std::vector<mbsim::LoggedRequest> writes = m_simulator.writeLog();
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].function, MODBUS_FC_MASK_WRITE_REGISTER);
+    EXPECT_EQ(writes[0].address, 7);
+    EXPECT_EQ(writes[0].values, (std::vector<std::uint16_t>{0x7FF7, 0x0008}));
+    EXPECT_LE(writes[0].received, writes[1].received);
+}
+
+TEST_F(SimulatorTest, RefusedFunctionsAnswerIllegalFunctionPerUnit)
+{
+    m_simulator.refuseFunction(1, MODBUS_FC_WRITE_SINGLE_REGISTER);
+    m_simulator.refuseFunction(1, MODBUS_FC_MASK_WRITE_REGISTER);
+    EXPECT_EQ(modbus_write_register(m_client.get(), 3, 77), -1);
+    EXPECT_EQ(errno, EMBXILFUN);
+    EXPECT_EQ(modbus_mask_write_register(m_client.get(), 3, 0, 0xFFFF), -1);
+    EXPECT_EQ(errno, EMBXILFUN);
+    EXPECT_EQ(m_simulator.holdingRegister(1, 3), 0);
+    // The multiple form and the other unit are served.
+    const std::uint16_t value = 78;
+    EXPECT_EQ(modbus_write_registers(m_client.get(), 3, 1, &value), 1);
+    EXPECT_EQ(m_simulator.holdingRegister(1, 3), 78);
+    modbus_set_slave(m_client.get(), 2);
+    EXPECT_EQ(modbus_write_register(m_client.get(), 3, 79), 1);
+    EXPECT_EQ(m_simulator.holdingRegister(2, 3), 79);
+
+    m_simulator.acceptFunction(1, MODBUS_FC_WRITE_SINGLE_REGISTER);
+    modbus_set_slave(m_client.get(), 1);
+    EXPECT_EQ(modbus_write_register(m_client.get(), 3, 80), 1);
+    const auto log = m_simulator.writeLog();
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[0].exceptionCode, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
+    EXPECT_EQ(log[1].exceptionCode, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
+    EXPECT_EQ(log[4].exceptionCode, 0);
+}
+
 TEST_F(SimulatorTest, ServesEachUnitFromItsOwnTables)
 {
     m_simulator.setHoldingRegister(1, 0, 11);

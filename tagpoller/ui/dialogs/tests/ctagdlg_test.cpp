@@ -111,7 +111,7 @@ TEST_F(TagDialogTest, NewTagStartsFromTheDefaults)
     EXPECT_EQ(str(controls.dataType->currentText()), "Word");
     EXPECT_EQ(str(controls.clientAccess->currentText()), "Read\\Write");
     EXPECT_EQ(str(controls.scanRate->text()), "1000");
-    EXPECT_TRUE(controls.scanRate->isHidden());
+    EXPECT_FALSE(controls.scanRate->isHidden());
     EXPECT_FALSE(controls.addDefault->isHidden());
     EXPECT_FALSE(controls.addNext->isHidden());
     EXPECT_EQ(controls.name->inputLimit(), 40);
@@ -394,9 +394,9 @@ TEST_F(TagDialogTest, NameRulesComeFirstAndInOrder)
     EXPECT_EQ(tags.size(), 1);
 }
 
-TEST_F(TagDialogTest, HiddenScanRateOutOfRangeIsKeptAndNeverBlocks)
+TEST_F(TagDialogTest, ScanRateOutOfRangeFromAFileIsShownForCorrection)
 {
-    // Values a file may hold; the field is hidden, so nobody could fix them.
+    // Values a file may hold: the field shows them and OK asks for a valid one.
     for (const qint32 stored : {0, 99, 100001, -5}) {
         SCOPED_TRACE(stored);
         auto tag = std::make_shared<CModTag>();
@@ -409,20 +409,23 @@ TEST_F(TagDialogTest, HiddenScanRateOutOfRangeIsKeptAndNeverBlocks)
         const TagControls controls(dialog);
         controls.description->setText(u"edited"_s);
         click(controls.ok);
+        EXPECT_EQ(takeMessages(), Messages{"Enter an integer between 100 and 100000."});
+        EXPECT_EQ(tag->ScanRate, stored);
+        controls.scanRate->setText(u"500"_s);
+        click(controls.ok);
         EXPECT_TRUE(takeMessages().empty());
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
-        EXPECT_EQ(tag->ScanRate, stored);
+        EXPECT_EQ(tag->ScanRate, 500);
         EXPECT_EQ(tag->Description, u"edited"_s);
     }
 }
 
-TEST_F(TagDialogTest, ScanRateIsCheckedBeforeTheAddressWhenShown)
+TEST_F(TagDialogTest, ScanRateIsCheckedBeforeTheAddress)
 {
     CTagDlg dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"T"_s);
     controls.address->clear();
-    controls.scanRate->setVisible(true);
 
     controls.scanRate->setText(u"fast"_s);
     click(controls.ok);

@@ -125,7 +125,7 @@ const ConversionRow conversionRows[] = {
     {"float_zero_with_huge_exponent", DataTypeCode::Float, u"0e99999999", floatValue(0.0f)},
     // Codes that carry no value the dialog writes.
     {"string_writes_nothing", DataTypeCode::String, u"1", std::nullopt},
-    {"double_writes_nothing", DataTypeCode::Double, u"1", std::nullopt},
+    {"double", DataTypeCode::Double, u"-1234.5678", doubleValue(-1234.5678)},
     {"bcd_writes_nothing", DataTypeCode::BCD, u"1", std::nullopt},
     {"date_writes_nothing", DataTypeCode::Date, u"1", std::nullopt},
     {"unknown_code_writes_nothing", 200, u"1", std::nullopt},
@@ -283,7 +283,9 @@ const WholeNumberRow wholeNumberRows[] = {
     {"float_nan", DataTypeCode::Float, u"nan", false},
     {"float_inf", DataTypeCode::Float, u"inf", false},
     {"float_beyond_float_range", DataTypeCode::Float, u"1e39", false},
-    {"double_has_no_text", DataTypeCode::Double, u"1", false},
+    {"double_exponent", DataTypeCode::Double, u"-1.5e300", true},
+    {"double_beyond_range", DataTypeCode::Double, u"1e400", false},
+    {"double_unit", DataTypeCode::Double, u"1.5m", false},
     {"string_has_no_text", DataTypeCode::String, u"1", false},
 };
 
@@ -306,7 +308,10 @@ TEST(TagValueTypeTest, theDialogChecksByTheTagsOwnTypeBeforeItsFirstValue)
     EXPECT_EQ(DialogTypeCode(word), DataTypeCode::Word) << "70000 is no Word even as a Long";
     CModTag doubleTag;
     doubleTag.DataType = DataTypeCode::Double;
-    EXPECT_EQ(DialogTypeCode(doubleTag), WriteTypeCode(doubleTag));
+    EXPECT_EQ(DialogTypeCode(doubleTag), DataTypeCode::Double);
+    CModTag dateTag;
+    dateTag.DataType = DataTypeCode::Date;
+    EXPECT_EQ(DialogTypeCode(dateTag), WriteTypeCode(dateTag));
 }
 
 } // namespace

@@ -244,14 +244,14 @@ TEST_F(WriteTagCommandTest, tagsTheDialogCannotWriteOpenNoDialog)
 
 TEST_F(WriteTagCommandTest, aValueTypeWithoutConversionWritesNothing)
 {
-    CModTag &tag = addTag(device->tags, u"Ratio"_s, u"400001"_s, DataTypeCode::Double);
-    tag.value.setDouble(1.0);
+    CModTag &tag = addTag(device->tags, u"Stamp"_s, u"400001"_s, DataTypeCode::Date);
+    tag.value.SetFromInteger(1, DataTypeCode::Date);
     startRuntime();
     // Said at once, rather than after a value was typed for nothing.
     EXPECT_FALSE(dialogShownBy([&] { writeSelected(&tag, device, running()); }));
     EXPECT_TRUE(queueOf(device).empty());
     ASSERT_EQ(notifier.messages.size(), 1u);
-    EXPECT_EQ(str(notifier.messages[0].text), "A Double tag cannot be written from here.");
+    EXPECT_EQ(str(notifier.messages[0].text), "A Date tag cannot be written from here.");
 }
 
 TEST_F(WriteTagCommandTest, noDeviceOrNoRunWritesNothing)
