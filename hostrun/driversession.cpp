@@ -1,5 +1,7 @@
 #include "driversession.h"
 
+#include "childprogram.h"
+
 #include "datatypes.h"
 #include "hostpayload.h"
 #include "hostrecords.h"
@@ -200,19 +202,7 @@ bool DriverSession::launchDriver()
         fail(QStringLiteral("no tagpoller beside hostrun or on PATH; name it with --program"));
         return false;
     }
-    m_process = std::make_unique<QProcess>();
-    m_process->setProgram(program);
-    m_process->setArguments({QStringLiteral("OPEN_LAST")});
-    m_process->setStandardInputFile(QProcess::nullDevice());
-    m_process->setProcessChannelMode(QProcess::ForwardedChannels);
-    m_process->setChildProcessModifier([] {
-        // Standard output carries only values: whatever the driver prints
-        // goes to standard error.
-        ::dup2(STDERR_FILENO, STDOUT_FILENO);
-        // A group of its own: Ctrl+C in the terminal reaches hostrun only,
-        // which then stops the driver in order instead of both dying at once.
-        ::setpgid(0, 0);
-    });
+    m_process = makeChildProgram(program, {QStringLiteral("OPEN_LAST")});
     m_process->start();
     if (!m_process->waitForStarted()) {
         fail(QStringLiteral("cannot start %1: %2").arg(program, m_process->errorString()));

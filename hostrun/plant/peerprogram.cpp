@@ -1,5 +1,7 @@
 #include "peerprogram.h"
 
+#include "childprogram.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -50,16 +52,7 @@ bool PeerProgram::findOrStart(const QString &program, const QString &defaultName
                       .arg(defaultName);
         return false;
     }
-    m_process = std::make_unique<QProcess>();
-    m_process->setProgram(path);
-    m_process->setStandardInputFile(QProcess::nullDevice());
-    m_process->setProcessChannelMode(QProcess::ForwardedChannels);
-    m_process->setChildProcessModifier([] {
-        // Standard output is the plant's own lines; the program's go to the error stream.
-        ::dup2(STDERR_FILENO, STDOUT_FILENO);
-        // Ctrl+C reaches hostrun only, which closes the program in order.
-        ::setpgid(0, 0);
-    });
+    m_process = makeChildProgram(path);
     m_process->start();
     if (!m_process->waitForStarted()) {
         m_error = QStringLiteral("cannot start %1: %2").arg(path, m_process->errorString());
