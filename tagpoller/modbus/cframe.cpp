@@ -1,5 +1,7 @@
 #include "cframe.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 
 #include "cmbaxp.h"
@@ -50,6 +52,7 @@ void CFrame::OnFrameReply(DeviceRuntime &device, CMbaxp &engine)
     const std::vector<CAddrTag> &addressTags = device.addressTags();
     const quint8 unit = m_plan.unitId;
     const bool bits = m_plan.space == FrameSpace::Coils || m_plan.space == FrameSpace::InputStatus;
+    const qint64 readTimeMs = QDateTime::currentMSecsSinceEpoch();
 
     if (bits) {
         bool missingBitLogged = false;
@@ -65,7 +68,7 @@ void CFrame::OnFrameReply(DeviceRuntime &device, CMbaxp &engine)
                                  .arg(device.name(), label()));
             }
             for (CModTag *tag : record.tags)
-                TagRuntime::UpdateBit(*tag, bit.value_or(false), services);
+                TagRuntime::UpdateBit(*tag, bit.value_or(false), readTimeMs, services);
         }
     } else {
         const ValueCodec::WordOrder wordOrder = device.wordOrder();
@@ -75,7 +78,8 @@ void CFrame::OnFrameReply(DeviceRuntime &device, CMbaxp &engine)
             const std::span<const quint16> registers =
                 engine.registers(unit, record.indexInFrame, record.width);
             for (CModTag *tag : record.tags)
-                TagRuntime::DecodeRegisters(*tag, registers, wordOrder, bitOrder, services);
+                TagRuntime::DecodeRegisters(*tag, registers, wordOrder, bitOrder, readTimeMs,
+                                            services);
         }
     }
 

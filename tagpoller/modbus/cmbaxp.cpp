@@ -242,12 +242,13 @@ void CMbaxp::drainSocket()
 {
     if (!m_socket)
         return;
-    // The socket is unbuffered: each readyRead is answered by one read of
-    // what the kernel holds, and whatever arrives later raises readyRead
-    // again. A readyRead with nothing to read is the device closing; only the
-    // read finds that out, and the socket then says so by its state alone.
-    const qint64 available = m_socket->bytesAvailable();
-    const QByteArray bytes = m_socket->read(std::max<qint64>(available, 1));
+    // The socket is unbuffered: each readyRead is answered by one read, straight
+    // into the framer, of what the kernel holds up to the room offered; what is
+    // left or arrives later raises readyRead again. A readyRead with nothing
+    // to read is the device closing; only the read finds that out, and the
+    // socket then says so by its state alone.
+    char *room = m_framer.appendSpace(ReceiveRoom);
+    const qint64 received = m_socket->read(room, ReceiveRoom);
     if (m_socket->state() != QAbstractSocket::ConnectedState) {
         if (m_connected) {
             trace(QStringLiteral("Connection closed by the device."));
@@ -255,11 +256,11 @@ void CMbaxp::drainSocket()
         }
         return;
     }
-    if (bytes.isEmpty())
+    if (received <= 0)
         return;
+    m_framer.commitAppended(received);
     // Replies may arrive split across receives or several in one: the framer
     // joins and cuts them by their length fields.
-    m_framer.append(bytes);
     for (;;) {
         MbapFramer::Next next = m_framer.takeNext();
         if (next.kind == MbapFramer::Next::Kind::NeedMore)
@@ -281,9 +282,9 @@ void CMbaxp::drainSocket()
     }
 }
 
-void CMbaxp::processReply(const QByteArray &adu)
+void CMbaxp::processReply(QByteArrayView adu)
 {
-    qCDebug(lcEngineLowLevel) << "reply" << adu.toHex(' ');
+    qCDebug(lcEngineLowLevel) << "reply" << adu.toByteArray().toHex(' ');
     const quint8 unitId = quint8(adu.at(ModbusTcp::MbapHeaderSize - 1));
     const quint8 function = ModbusTcp::functionByte(adu);
     CMbDevice *record = unit(unitId);
@@ -299,7 +300,7 @@ void CMbaxp::processReply(const QByteArray &adu)
         ignoreReply(unitId, function, QStringLiteral("unexpected function code"));
 }
 
-void CMbaxp::takeRead(CMbDevice &record, const QByteArray &adu)
+void CMbaxp::takeRead(CMbDevice &record, QByteArrayView adu)
 {
     CModRead &read = record.read;
     if (read.answered) {
@@ -307,7 +308,7 @@ void CMbaxp::takeRead(CMbDevice &record, const QByteArray &adu)
                     QStringLiteral("no read outstanding"));
         return;
     }
-    ModbusTcp::ReplyCheck check = ModbusTcp::checkReply(read.request, adu);
+    const ModbusTcp::ReplyCheck check = ModbusTcp::checkReply(read.request, adu);
     if (check.status == ModbusTcp::ReplyStatus::Exception) {
         read.answered = true;
         record.device->OnRequestFailed(check.exceptionCode);
@@ -319,11 +320,13 @@ void CMbaxp::takeRead(CMbDevice &record, const QByteArray &adu)
     }
     read.answered = true;
     const auto function = FunctionCode(ModbusTcp::functionByte(read.request));
+    // Copied into the unit's buffers, which keep their memory from reply to
+    // reply: the check's data only views the framer's buffer.
+    const QByteArrayView data = check.data;
     if (ModbusTcp::isBitRead(function)) {
-        read.bitBytes = std::move(check.data);
+        read.bitBytes.assign(data.begin(), data.end());
         read.registers.clear();
     } else {
-        const QByteArrayView data = check.data;
         read.registers.resize(size_t(data.size() / 2));
         for (size_t i = 0; i < read.registers.size(); ++i)
             read.registers[i] =
@@ -333,7 +336,7 @@ void CMbaxp::takeRead(CMbDevice &record, const QByteArray &adu)
     record.device->OnResponse();
 }
 
-void CMbaxp::takeWrite(CMbDevice &record, const QByteArray &adu)
+void CMbaxp::takeWrite(CMbDevice &record, QByteArrayView adu)
 {
     CModWrite &write = record.write;
     const quint8 function = ModbusTcp::functionByte(adu);
@@ -374,9 +377,9 @@ void CMbaxp::ignoreReply(quint8 unitId, quint8 function, const QString &why)
 std::optional<bool> CMbaxp::GetCoilBit(quint8 unitId, int index) const
 {
     const CMbDevice *record = unit(unitId);
-    if (!record || index < 0 || index / 8 >= record->read.bitBytes.size())
+    if (!record || index < 0 || size_t(index / 8) >= record->read.bitBytes.size())
         return std::nullopt;
-    return ModbusTcp::bitAt(record->read.bitBytes, index);
+    return (record->read.bitBytes[size_t(index / 8)] >> (index % 8)) & 1;
 }
 
 quint16 CMbaxp::GetRegister(quint8 unitId, int index) const
@@ -419,8 +422,8 @@ void CMbaxp::sendRead(FunctionCode function, const char *operation, quint16 tran
     CMbDevice *record = unit(unitId);
     if (!record)
         return;
-    record->read.request =
-        ModbusTcp::buildReadRequest(function, transactionId, unitId, start, quantity);
+    ModbusTcp::buildReadRequest(record->read.request, function, transactionId, unitId, start,
+                                quantity);
     record->read.answered = false;
     if (!send(record->read.request)) {
         record->read.answered = true;

@@ -48,7 +48,7 @@ struct CModRead
 {
     QByteArray request;             // the whole ADU; empty before the first request
     bool answered = true;           // a request is answered once; later copies are stale
-    QByteArray bitBytes;            // a bit reply's data bytes
+    std::vector<quint8> bitBytes;   // a bit reply's data bytes
     std::vector<quint16> registers; // a register reply's registers
 };
 
@@ -80,6 +80,8 @@ class CMbaxp : public QObject
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds TickPeriod{500};
+    // The most one receive takes from the kernel: a dozen whole replies.
+    static constexpr qsizetype ReceiveRoom = 4096;
 
     explicit CMbaxp(const RuntimeServices &services, QObject *parent = nullptr);
     ~CMbaxp() override;
@@ -157,9 +159,9 @@ private:
     void failConnectAttempt(const QString &reason);
     void connectionLost();
 
-    void processReply(const QByteArray &adu);
-    void takeRead(CMbDevice &unit, const QByteArray &adu);
-    void takeWrite(CMbDevice &unit, const QByteArray &adu);
+    void processReply(QByteArrayView adu);
+    void takeRead(CMbDevice &unit, QByteArrayView adu);
+    void takeWrite(CMbDevice &unit, QByteArrayView adu);
     void ignoreReply(quint8 unitId, quint8 function, const QString &why);
 
     CMbDevice *unit(quint8 unitId);

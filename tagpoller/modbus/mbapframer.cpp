@@ -2,14 +2,31 @@
 
 #include "modbuscodec.h"
 
+#include <cstring>
+
 using namespace ModbusTcp;
+
+char *MbapFramer::appendSpace(qsizetype size)
+{
+    compact();
+    if (qsizetype(m_buffer.size()) - m_end < size)
+        m_buffer.resize(size_t(m_end + size));
+    return m_buffer.data() + m_end;
+}
+
+void MbapFramer::commitAppended(qsizetype count)
+{
+    if (m_error != Error::None || count <= 0)
+        return;
+    m_end = std::min(m_end + count, qsizetype(m_buffer.size()));
+}
 
 void MbapFramer::append(QByteArrayView bytes)
 {
-    if (m_error != Error::None)
+    if (m_error != Error::None || bytes.isEmpty())
         return;
-    compact();
-    m_buffer.append(bytes);
+    std::memcpy(appendSpace(bytes.size()), bytes.data(), size_t(bytes.size()));
+    m_end += bytes.size();
 }
 
 MbapFramer::Next MbapFramer::takeNext()
@@ -21,7 +38,7 @@ MbapFramer::Next MbapFramer::takeNext()
         return next;
     }
 
-    const QByteArrayView pending = QByteArrayView(m_buffer).sliced(m_readOffset);
+    const QByteArrayView pending(m_buffer.data() + m_begin, m_end - m_begin);
     // Judge each header field as soon as it has arrived, so a bad peer is
     // dropped without waiting for bytes that may never come.
     if (pending.size() >= 4) {
@@ -35,14 +52,13 @@ MbapFramer::Next MbapFramer::takeNext()
             m_error = Error::BadLength;
         else if (pending.size() >= MbapPrefixSize + length) {
             next.kind = Next::Kind::Adu;
-            next.adu = pending.first(MbapPrefixSize + length).toByteArray();
-            m_readOffset += MbapPrefixSize + length;
+            next.adu = pending.first(MbapPrefixSize + length);
+            m_begin += MbapPrefixSize + length;
             return next;
         }
     }
     if (m_error != Error::None) {
-        m_buffer.clear();
-        m_readOffset = 0;
+        m_begin = m_end = 0;
         next.kind = Next::Kind::ProtocolError;
         next.error = m_error;
     }
@@ -51,17 +67,19 @@ MbapFramer::Next MbapFramer::takeNext()
 
 void MbapFramer::clear()
 {
-    m_buffer.clear();
-    m_readOffset = 0;
+    m_begin = m_end = 0;
     m_error = Error::None;
 }
 
 void MbapFramer::compact()
 {
-    // Drop what was handed out before growing, so the buffer never holds more
-    // than the unfinished tail plus one receive.
-    if (m_readOffset == 0)
+    // Move the unfinished tail (less than one ADU) to the front, so the buffer
+    // never holds more than that tail plus one receive.
+    if (m_begin == 0)
         return;
-    m_buffer.remove(0, m_readOffset);
-    m_readOffset = 0;
+    const qsizetype tail = m_end - m_begin;
+    if (tail > 0)
+        std::memmove(m_buffer.data(), m_buffer.data() + m_begin, size_t(tail));
+    m_begin = 0;
+    m_end = tail;
 }

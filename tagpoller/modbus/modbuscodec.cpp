@@ -27,26 +27,41 @@ void appendWord(QByteArray &bytes, quint16 value)
     bytes.append(char(value & 0xFF));
 }
 
-// The header and function code; the length field counts the unit id, the
-// function code and `pduDataSize` bytes after it.
-QByteArray startAdu(quint16 transactionId, quint8 unitId, FunctionCode function, int pduDataSize)
+// Starts `adu` anew with the header and function code; the length field
+// counts the unit id, the function code and `pduDataSize` bytes after it.
+// The array keeps its memory when it has room and is not shared.
+void startAdu(QByteArray &adu, quint16 transactionId, quint8 unitId, FunctionCode function,
+              int pduDataSize)
 {
-    QByteArray adu;
+    adu.resize(0);
     adu.reserve(MbapHeaderSize + 1 + pduDataSize);
     appendWord(adu, transactionId);
     appendWord(adu, ModbusProtocolId);
     appendWord(adu, quint16(2 + pduDataSize));
     adu.append(char(unitId));
     adu.append(char(function));
+}
+
+QByteArray startAdu(quint16 transactionId, quint8 unitId, FunctionCode function, int pduDataSize)
+{
+    QByteArray adu;
+    startAdu(adu, transactionId, unitId, function, pduDataSize);
     return adu;
+}
+
+void fixedRequest(QByteArray &adu, quint16 transactionId, quint8 unitId, FunctionCode function,
+                  quint16 first, quint16 second)
+{
+    startAdu(adu, transactionId, unitId, function, 4);
+    appendWord(adu, first);
+    appendWord(adu, second);
 }
 
 QByteArray fixedRequest(quint16 transactionId, quint8 unitId, FunctionCode function, quint16 first,
                         quint16 second)
 {
-    QByteArray adu = startAdu(transactionId, unitId, function, 4);
-    appendWord(adu, first);
-    appendWord(adu, second);
+    QByteArray adu;
+    fixedRequest(adu, transactionId, unitId, function, first, second);
     return adu;
 }
 
@@ -144,10 +159,21 @@ bool isKnownFunction(quint8 byte)
 QByteArray buildReadRequest(FunctionCode function, quint16 transactionId, quint8 unitId,
                             quint16 startAddress, quint16 quantity)
 {
+    QByteArray adu;
+    buildReadRequest(adu, function, transactionId, unitId, startAddress, quantity);
+    return adu;
+}
+
+bool buildReadRequest(QByteArray &adu, FunctionCode function, quint16 transactionId, quint8 unitId,
+                      quint16 startAddress, quint16 quantity)
+{
     if (!isRead(function) || quantity < 1 || quantity > readLimit(function) ||
-        !rangeFits(startAddress, quantity))
-        return {};
-    return fixedRequest(transactionId, unitId, function, startAddress, quantity);
+        !rangeFits(startAddress, quantity)) {
+        adu.resize(0);
+        return false;
+    }
+    fixedRequest(adu, transactionId, unitId, function, startAddress, quantity);
+    return true;
 }
 
 QByteArray buildReadCoils(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity)
@@ -289,7 +315,7 @@ ReplyCheck checkReply(QByteArrayView request, QByteArrayView reply)
         if (byteCount != expected || reply.size() != ReadReplyHeaderSize + byteCount)
             return outcome(ReplyStatus::ByteCountMismatch);
         ReplyCheck check = outcome(ReplyStatus::Ok);
-        check.data = reply.sliced(ReadReplyHeaderSize).toByteArray();
+        check.data = reply.sliced(ReadReplyHeaderSize);
         return check;
     }
 
@@ -303,7 +329,7 @@ ReplyCheck checkReply(QByteArrayView request, QByteArrayView reply)
     if (echo != request.sliced(MbapHeaderSize + 1, echo.size()))
         return outcome(ReplyStatus::EchoMismatch);
     ReplyCheck check = outcome(ReplyStatus::Ok);
-    check.data = echo.toByteArray();
+    check.data = echo;
     return check;
 }
 

@@ -57,6 +57,11 @@ bool isKnownFunction(quint8 byte);
 // or a range that runs past address 65535).
 QByteArray buildReadRequest(FunctionCode function, quint16 transactionId, quint8 unitId,
                             quint16 startAddress, quint16 quantity);
+// The same into `adu`, reusing its memory: a channel polling thousands of
+// times a second sends each read without allocating. False, with `adu` empty,
+// for a request the builder above would refuse.
+bool buildReadRequest(QByteArray &adu, FunctionCode function, quint16 transactionId, quint8 unitId,
+                      quint16 startAddress, quint16 quantity);
 QByteArray buildReadCoils(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity);
 QByteArray buildReadDiscreteInputs(quint16 transactionId, quint8 unitId, quint16 start,
                                    quint16 quantity);
@@ -108,8 +113,8 @@ struct ReplyCheck
     quint8 exceptionCode = 0;
     // Reads: the bit bytes or the register bytes after the byte count. Writes:
     // the echoed address and value or quantity (4 bytes), and for function 22
-    // the two masks (6 bytes).
-    QByteArray data;
+    // the two masks (6 bytes). A view of the reply checked.
+    QByteArrayView data;
 
     bool isOk() const { return status == ReplyStatus::Ok; }
 };

@@ -4,8 +4,6 @@
 #include "runtimeservices.h"
 #include "tagvaluesink.h"
 
-#include <QDateTime>
-
 namespace TagRuntime {
 
 namespace {
@@ -31,11 +29,12 @@ bool leaveErrorState(CModTag &tag, const RuntimeServices &services, bool leading
     return true;
 }
 
-void store(CModTag &tag, const CModData &decoded, bool wasInError, const RuntimeServices &services)
+void store(CModTag &tag, const CModData &decoded, bool wasInError, qint64 readTimeMs,
+           const RuntimeServices &services)
 {
     const bool hadValue = tag.flags & CModTag::ValuePresent;
     tag.flags |= CModTag::Redraw;
-    tag.lastGoodRead = QDateTime::currentMSecsSinceEpoch();
+    tag.lastGoodRead = readTimeMs;
     if (hadValue && !wasInError && ValueCodec::isUnchanged(tag.value, decoded))
         return;
     tag.flags |= CModTag::ValuePresent;
@@ -45,15 +44,15 @@ void store(CModTag &tag, const CModData &decoded, bool wasInError, const Runtime
 
 } // namespace
 
-void UpdateBit(CModTag &tag, bool bit, const RuntimeServices &services)
+void UpdateBit(CModTag &tag, bool bit, qint64 readTimeMs, const RuntimeServices &services)
 {
     const bool wasInError = leaveErrorState(tag, services, true);
-    store(tag, ValueCodec::decodeBit(bit), wasInError, services);
+    store(tag, ValueCodec::decodeBit(bit), wasInError, readTimeMs, services);
 }
 
 void DecodeRegisters(CModTag &tag, std::span<const quint16> registers,
                      ValueCodec::WordOrder wordOrder, ValueCodec::BitOrder bitOrder,
-                     const RuntimeServices &services)
+                     qint64 readTimeMs, const RuntimeServices &services)
 {
     const ValueCodec::DecodeResult result =
         ValueCodec::decodeRegisters(tag.DataType, registers, tag.BitNumber, wordOrder, bitOrder);
@@ -77,7 +76,7 @@ void DecodeRegisters(CModTag &tag, std::span<const quint16> registers,
         tag.flags |= CModTag::Redraw;
         return;
     }
-    store(tag, *result.value, wasInError, services);
+    store(tag, *result.value, wasInError, readTimeMs, services);
 }
 
 void EnterErrorState(CModTag &tag, const RuntimeServices &services)

@@ -13,14 +13,18 @@ struct RuntimeServices;
 // identical replies cause no traffic.
 namespace TagRuntime {
 
+// `readTimeMs` is when the reply arrived (ms since the epoch): taken once per
+// reply, since a clock read per tag would cost a frame of 125 tags more than
+// its decoding.
+
 // A coil or discrete input bit; always held as Boolean.
-void UpdateBit(CModTag &tag, bool bit, const RuntimeServices &services);
+void UpdateBit(CModTag &tag, bool bit, qint64 readTimeMs, const RuntimeServices &services);
 
 // The tag's registers from its position in a register reply onwards (its
 // width's worth, fewer only if the reply was short).
 void DecodeRegisters(CModTag &tag, std::span<const quint16> registers,
                      ValueCodec::WordOrder wordOrder, ValueCodec::BitOrder bitOrder,
-                     const RuntimeServices &services);
+                     qint64 readTimeMs, const RuntimeServices &services);
 
 // An exception reply to the tag's frame: the tag keeps its value, marked bad.
 void EnterErrorState(CModTag &tag, const RuntimeServices &services);
