@@ -9,6 +9,9 @@
 //    it (the event loop's thread: socket, framing, decoding, hand-over), with
 //    the libmodbus client's thread beside it;
 //  - ten channels against ten simulators, frames/s in total;
+//  - one device of 1000 Word tags scanned at 1 s, with HonourScanRates off
+//    (every frame read again as soon as its reply is in) and on: requests/s
+//    and the CPU the whole process spends;
 //  - planning a device of 100 000 tags.
 // The last line is the runtime's frame rate divided by libmodbus's, alone.
 #include "channelruntime.h"
@@ -53,6 +56,9 @@ constexpr int FrameRegisters = 125;
 constexpr int ChannelCount = 10;
 constexpr int ConnectWaitMs = 10000;
 constexpr int PlanTagCount = 100000;
+constexpr int ScanRateTagCount = 1000;
+constexpr int ScanRateMs = 1000;
+constexpr int ScanRateMeasureMs = 6000;
 constexpr int PlanRounds = 5;
 constexpr auto RampPeriod = std::chrono::milliseconds(100);
 
@@ -61,7 +67,7 @@ constexpr auto RampPeriod = std::chrono::milliseconds(100);
 class CountingSink : public TagValueSink
 {
 public:
-    void QueueTagValue(qint32, const CModData &, bool) override { ++deliveries; }
+    void queueTagValue(qint32, const CModData &, bool) override { ++deliveries; }
     quint64 deliveries = 0;
 };
 
@@ -189,8 +195,9 @@ std::unique_ptr<mbsim::Simulator> startSimulator()
     return sim;
 }
 
-// One TCP channel with one device whose 125 Word tags fill one frame.
-std::shared_ptr<CModChnl> makeChannel(int index, quint16 port)
+// One TCP channel with one device of Word tags; 125 of them fill one frame.
+std::shared_ptr<CModChnl> makeChannel(int index, quint16 port, int tagCount = FrameRegisters,
+                                      int scanRateMs = 1000)
 {
     auto channel = std::make_shared<CModTCPChnl>();
     channel->name = QStringLiteral("Chnl%1").arg(index + 1);
@@ -205,14 +212,15 @@ std::shared_ptr<CModChnl> makeChannel(int index, quint16 port)
     device->DeviceId = 1;
     device->ZeroBasedAddr = true;
     device->HoldingRegBlock = FrameRegisters;
-    for (int i = 0; i < FrameRegisters; ++i) {
+    for (int i = 0; i < tagCount; ++i) {
         auto tag = std::make_shared<CModTag>();
         tag->TagName = QStringLiteral("Reg%1").arg(i + 1);
         tag->AddressNumber = 400001 + i;
         tag->TagAddress = QString::number(tag->AddressNumber);
         tag->DataType = DataTypeCode::Word;
         tag->ClientAccess = ClientAccessCode::ReadOnly;
-        tag->requestId = index * 1000 + i + 1;
+        tag->ScanRate = scanRateMs;
+        tag->requestId = index * 10000 + i + 1;
         device->tags.append(std::move(tag));
     }
     channel->devices.push_back(std::move(device));
@@ -224,19 +232,22 @@ std::shared_ptr<CModChnl> makeChannel(int index, quint16 port)
 class RuntimeRig
 {
 public:
-    RuntimeRig()
+    explicit RuntimeRig(bool honourScanRates = false)
     {
         m_services.valueSink = &m_sink;
+        m_services.honourScanRates = honourScanRates;
         m_runtime = std::make_unique<ModbusRuntime>(m_services);
     }
     ~RuntimeRig() { m_runtime->stop(); }
 
     // Starts the run and waits until every channel polls and has read once.
-    bool start(const std::vector<std::unique_ptr<mbsim::Simulator>> &simulators)
+    bool start(const std::vector<std::unique_ptr<mbsim::Simulator>> &simulators,
+               int tagsPerChannel = FrameRegisters, int scanRateMs = 1000)
     {
         std::vector<CModChnl *> list;
         for (size_t i = 0; i < simulators.size(); ++i) {
-            m_channels.push_back(makeChannel(int(i), simulators[i]->port()));
+            m_channels.push_back(
+                makeChannel(int(i), simulators[i]->port(), tagsPerChannel, scanRateMs));
             list.push_back(m_channels.back().get());
         }
         if (m_runtime->start(list) != ModbusRuntime::StartResult::Started) {
@@ -289,6 +300,17 @@ public:
             figures.frames += after[i] - before[i];
         }
         return figures;
+    }
+
+    // Every frame of every device counted: the requests answered.
+    quint64 readsOfAllFrames() const
+    {
+        quint64 reads = 0;
+        for (const auto &channel : m_runtime->channels())
+            for (const auto &device : channel->devices())
+                for (const ReadFrame &frame : device->frames())
+                    reads += frame.readsOk();
+        return reads;
     }
 
 private:
@@ -393,7 +415,7 @@ std::shared_ptr<CModTCPDev> makeLargeDevice()
             add(base + offset, type, quint8(i % 16));
             // The first of two Boolean tags shares its register with the second.
             if (i % 8 != 6)
-                offset += PlannedWidth(type);
+                offset += plannedWidth(type);
         }
     }
 
@@ -498,13 +520,38 @@ int main(int argc, char *argv[])
                 *fastest / many.seconds, many.cpuPerThousand(many.threadCpu));
     std::fflush(stdout);
 
+    // A device of 1000 tags at 1 s, scan rates ignored and honoured.
+    for (const bool honour : {false, true}) {
+        std::vector<std::unique_ptr<mbsim::Simulator>> one;
+        one.push_back(std::make_unique<mbsim::Simulator>(mbsim::SimulatorConfig{.units = {1}}));
+        if (one.back()->start() == 0)
+            return 1;
+        RuntimeRig rig(honour);
+        if (!rig.start(one, ScanRateTagCount, ScanRateMs))
+            return 1;
+        runEventLoop(WarmUpMs);
+        const quint64 readsBefore = rig.readsOfAllFrames();
+        PollFigures figures;
+        const Stopwatch stopwatch;
+        runEventLoop(ScanRateMeasureMs);
+        stopwatch.stop(figures);
+        const double requests = double(rig.readsOfAllFrames() - readsBefore) / figures.seconds;
+        std::printf("%d tags at %d ms in %d frames, HonourScanRates %d: %.0f requests/s, polling "
+                    "thread %.1f%% of a core, whole process with the simulator %.1f%%\n",
+                    ScanRateTagCount, ScanRateMs,
+                    (ScanRateTagCount + FrameRegisters - 1) / FrameRegisters, honour ? 1 : 0,
+                    requests, 100 * figures.threadCpu / figures.seconds,
+                    100 * figures.processCpu / figures.seconds);
+        std::fflush(stdout);
+    }
+
     const std::shared_ptr<CModTCPDev> device = makeLargeDevice();
     double bestMs = 1e30;
     ReadPlan plan;
     for (int round = 0; round < PlanRounds; ++round) {
         QElapsedTimer timer;
         timer.start();
-        plan = PlanDevice(*device);
+        plan = planDevice(*device);
         bestMs = std::min(bestMs, timer.nsecsElapsed() / 1e6);
     }
     std::printf("planning %d tags (four address spaces, mixed types): %.1f ms, best of %d; %zu "

@@ -149,12 +149,12 @@ qint64 HostLink::OnWriteRequest(const hostmsg::Message &message)
     }
     for (const auto &entry : request.entries) {
         if (entry->requestId != 0 && m_runtime)
-            m_runtime->WriteRequest(entry->requestId, entry->value);
+            m_runtime->writeHostValue(entry->requestId, entry->value);
     }
     return WriteRequestTaken;
 }
 
-void HostLink::QueueTagValue(qint32 requestId, const CModData &value, bool inError)
+void HostLink::queueTagValue(qint32 requestId, const CModData &value, bool inError)
 {
     if (requestId == 0 || !isDelivering())
         return;
@@ -193,7 +193,7 @@ void HostLink::SendAllTagValues()
     if (!isDelivering())
         return;
     if (m_runtime)
-        m_runtime->ResendValues();
+        m_runtime->resendValues();
     FlushTagValues();
 }
 

@@ -69,7 +69,7 @@ public:
     // Queues a copy of the value for the next delivery, while the link is
     // delivering to a host window and only for a requested tag (id not 0).
     // Every call is an entry of its own, in call order.
-    void QueueTagValue(qint32 requestId, const CModData &value, bool inError) override;
+    void queueTagValue(qint32 requestId, const CModData &value, bool inError) override;
 
     // Delivers every queued value in one code-300 send to the host window.
     // A reply other than 100 ends the link: the host window is forgotten,

@@ -80,7 +80,7 @@ Result ResolveItems(const Channels &channels, const CAryReqTags &request, EventL
         if (!channel)
             continue;
         for (const auto &device : channel->devices) {
-            ForEachDeviceTag(*device, [&](CModTag &tag) {
+            forEachDeviceTag(*device, [&](CModTag &tag) {
                 if (tag.requestId != 0)
                     holders[tag.requestId] = &tag;
             });

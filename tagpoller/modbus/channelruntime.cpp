@@ -6,14 +6,14 @@
 #include <algorithm>
 #include <bitset>
 
-QString CDgnoObj::text(int column) const
+QString DiagnosticsRow::text(int column) const
 {
     if (device)
-        return device->GetDiagnosticText(column);
+        return device->diagnosticText(column);
     if (frame)
-        return frame->GetDiagnosticText(column);
+        return frame->diagnosticText(column);
     if (channel)
-        return channel->GetDiagnosticText(column);
+        return channel->diagnosticText(column);
     return QString();
 }
 
@@ -22,7 +22,7 @@ ChannelRuntime::ChannelRuntime(CModChnl &channel, const RuntimeServices &service
 {
     m_dueTimer.setSingleShot(true);
     m_dueTimer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&m_dueTimer, &QTimer::timeout, &m_dueTimer, [this] { OnNextRequested(); });
+    QObject::connect(&m_dueTimer, &QTimer::timeout, &m_dueTimer, [this] { onNextTurn(); });
     m_devices.reserve(channel.devices.size());
     for (const auto &device : channel.devices)
         m_devices.push_back(std::make_unique<DeviceRuntime>(*device, channel, services));
@@ -44,7 +44,7 @@ QString ChannelRuntime::channelName() const
     return m_channel.name;
 }
 
-bool ChannelRuntime::HasDuplicateDeviceIds() const
+bool ChannelRuntime::hasDuplicateDeviceIds() const
 {
     std::bitset<256> seen;
     for (const auto &device : m_devices) {
@@ -59,18 +59,18 @@ bool ChannelRuntime::HasDuplicateDeviceIds() const
     return false;
 }
 
-bool ChannelRuntime::CheckHasTags()
+bool ChannelRuntime::checkHasTags()
 {
     bool hasTags = false;
     for (const auto &device : m_devices) {
-        if (device->CheckHasTags())
+        if (device->checkHasTags())
             hasTags = true;
     }
-    ResetRuntime();
+    resetRuntime();
     return hasTags;
 }
 
-void ChannelRuntime::ResetRuntime()
+void ChannelRuntime::resetRuntime()
 {
     m_abandoned = false;
     m_attemptFailed = false;
@@ -83,30 +83,30 @@ void ChannelRuntime::ResetRuntime()
     m_reconnectIntervalMs = qint64(m_channel.ReconnectAfter) * 1000;
     m_lastServe = RuntimeClock::now();
     for (const auto &device : m_devices)
-        device->ResetRuntime();
+        device->resetRuntime();
 }
 
-void ChannelRuntime::SetEngine(CMbaxp *engine)
+void ChannelRuntime::setEngine(ModbusTcpClient *engine)
 {
     if (m_engine && m_engine != engine)
         m_engine->setOwner(nullptr);
     m_engine = engine;
     if (!engine) {
         for (const auto &device : m_devices)
-            device->SetEngine(nullptr);
+            device->setEngine(nullptr);
         return;
     }
     engine->setOwner(this);
-    engine->OpenErrFile(m_channel.name);
+    engine->openTraceFile(m_channel.name);
     for (const auto &device : m_devices) {
-        device->SetEngine(engine);
-        engine->AddUnit(device->unitId(), device.get());
+        device->setEngine(engine);
+        engine->addUnit(device->unitId(), device.get());
     }
 }
 
 // Connection
 
-void ChannelRuntime::Connect()
+void ChannelRuntime::connectToDevice()
 {
     if (!isTcp() || !m_engine)
         return;
@@ -124,10 +124,11 @@ void ChannelRuntime::Connect()
     const QString address =
         QStringLiteral("%1.%2.%3.%4").arg(ip[0]).arg(ip[1]).arg(ip[2]).arg(ip[3]);
     const int timeoutSeconds = std::clamp(m_channel.ConnectTimeout, 1, 1000);
-    m_engine->OpenSocket(address, quint16(tcp.PortNumber), std::chrono::seconds(timeoutSeconds));
+    m_engine->openConnection(address, quint16(tcp.PortNumber),
+                             std::chrono::seconds(timeoutSeconds));
 }
 
-void ChannelRuntime::OnConnectFinished(bool success)
+void ChannelRuntime::onConnectFinished(bool success)
 {
     if (m_state != State::Connecting)
         return;
@@ -135,8 +136,8 @@ void ChannelRuntime::OnConnectFinished(bool success)
     if (success) {
         m_services.log(QStringLiteral("Channel %1, Connect success...").arg(m_channel.name));
         for (const auto &device : m_devices) {
-            device->SetEngine(m_engine);
-            device->DropWritesQueuedBeforeConnect();
+            device->setEngine(m_engine);
+            device->dropWritesQueuedBeforeConnect();
         }
         m_state = State::Connected;
         m_attemptFailed = false;
@@ -150,11 +151,11 @@ void ChannelRuntime::OnConnectFinished(bool success)
     }
 }
 
-void ChannelRuntime::OnDisconnected()
+void ChannelRuntime::disconnectFromDevice()
 {
     m_connected = false;
     if (m_engine)
-        m_engine->CloseSocket();
+        m_engine->closeConnection();
     if (m_state == State::Connecting)
         m_state = State::NotConnected;
     m_services.log(QStringLiteral("Channel %1, disconnected.").arg(m_channel.name));
@@ -162,7 +163,7 @@ void ChannelRuntime::OnDisconnected()
 
 // Scheduling
 
-void ChannelRuntime::OnTick()
+void ChannelRuntime::onTick()
 {
     if (m_abandoned || !isTcp() || !m_engine)
         return;
@@ -173,17 +174,17 @@ void ChannelRuntime::OnTick()
         m_connected = m_engine->isConnected();
         if (m_connected) {
             for (const auto &device : m_devices)
-                device->OnTick();
+                device->onTick();
             if (RuntimeClock::elapsed(m_lastServe, now) > ServeIntervalMs) {
                 m_lastServe = now;
-                PollNext();
+                serveNext();
             }
         } else {
             // A lost connection: no value read so far can be vouched for any
             // more. Start over with an immediate attempt.
             for (const auto &device : m_devices)
-                device->ValuesNoLongerCurrent();
-            ResetRuntime();
+                device->markValuesNotCurrent();
+            resetRuntime();
         }
         return;
 
@@ -199,13 +200,13 @@ void ChannelRuntime::OnTick()
                 m_services.log(QStringLiteral("Reconnect will not be attempted for channel %1")
                                    .arg(m_channel.name));
                 for (const auto &device : m_devices)
-                    device->ValuesNoLongerCurrent();
+                    device->markValuesNotCurrent();
                 return;
             }
             m_services.log(
                 QStringLiteral(" Attempting Reconnect for channel %1").arg(m_channel.name));
         }
-        Connect();
+        connectToDevice();
         return;
 
     case State::Connecting:
@@ -213,25 +214,25 @@ void ChannelRuntime::OnTick()
 
     case State::Connected:
         if (m_connected) {
-            PollNext();
+            serveNext();
             m_state = State::Polling;
         }
         return;
     }
 }
 
-void ChannelRuntime::OnNextRequested()
+void ChannelRuntime::onNextTurn()
 {
     if (!m_active || !isTcp() || m_state != State::Polling || !m_engine)
         return;
     m_connected = m_engine->isConnected();
     if (m_connected) {
         m_lastServe = RuntimeClock::now();
-        PollNext();
+        serveNext();
     }
 }
 
-void ChannelRuntime::PollNext()
+void ChannelRuntime::serveNext()
 {
     if (!m_engine || !m_engine->isSocketReady() || m_devices.empty())
         return;
@@ -244,7 +245,7 @@ void ChannelRuntime::PollNext()
         m_nextDevice = (m_nextDevice + 1) % m_devices.size();
         if (device.isDemoted() || !device.isReady())
             return;
-        if (device.PollNext(m_nextTransactionId)) {
+        if (device.takeTurn(m_nextTransactionId)) {
             advanceTransactionId();
             return;
         }
@@ -278,23 +279,23 @@ void ChannelRuntime::advanceTransactionId()
 
 // Host link
 
-bool ChannelRuntime::WriteRequest(qint32 requestId, const CModData &value)
+bool ChannelRuntime::writeHostValue(qint32 requestId, const CModData &value)
 {
     if (!isTcp())
         return false;
     for (const auto &device : m_devices) {
-        if (device->WriteTag(requestId, value))
+        if (device->writeTag(requestId, value))
             return true;
     }
     return false;
 }
 
-void ChannelRuntime::ResendValues()
+void ChannelRuntime::resendValues()
 {
     if (!isTcp())
         return;
     for (const auto &device : m_devices)
-        device->ResendValues();
+        device->resendValues();
 }
 
 // Diagnostics
@@ -304,19 +305,19 @@ QString ChannelRuntime::label() const
     return QStringLiteral("Chnl [%1]").arg(m_channel.name);
 }
 
-QString ChannelRuntime::GetDiagnosticText(int column) const
+QString ChannelRuntime::diagnosticText(int column) const
 {
     return column == 0 ? label() : QString();
 }
 
-void ChannelRuntime::AddDiagRows(std::vector<CDgnoObj> &rows) const
+void ChannelRuntime::addDiagnosticsRows(std::vector<DiagnosticsRow> &rows) const
 {
     if (!isTcp())
         return;
-    rows.push_back(CDgnoObj{this, nullptr, nullptr});
+    rows.push_back(DiagnosticsRow{this, nullptr, nullptr});
     for (const auto &device : m_devices) {
-        rows.push_back(CDgnoObj{nullptr, device.get(), nullptr});
-        for (const CFrame &frame : device->frames())
-            rows.push_back(CDgnoObj{nullptr, nullptr, &frame});
+        rows.push_back(DiagnosticsRow{nullptr, device.get(), nullptr});
+        for (const ReadFrame &frame : device->frames())
+            rows.push_back(DiagnosticsRow{nullptr, nullptr, &frame});
     }
 }

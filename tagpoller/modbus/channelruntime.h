@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cmbaxp.h"
 #include "deviceruntime.h"
+#include "modbustcpclient.h"
 #include "runtimeclock.h"
 #include "runtimeservices.h"
 
@@ -12,15 +12,15 @@
 
 class CModChnl;
 class CModData;
-class CFrame;
+class ReadFrame;
 class ChannelRuntime;
 
 // One row of the diagnostics window: a channel, a device or a frame.
-struct CDgnoObj
+struct DiagnosticsRow
 {
     const ChannelRuntime *channel = nullptr;
     const DeviceRuntime *device = nullptr;
-    const CFrame *frame = nullptr;
+    const ReadFrame *frame = nullptr;
 
     QString text(int column) const;
 };
@@ -30,7 +30,7 @@ struct CDgnoObj
 // and an attempt limit, serves its devices in turn with transaction ids 1 to
 // 65535, and passes host writes and full refreshes on to its devices. RTU
 // channels are configured but never communicate.
-class ChannelRuntime : public MbEngineOwner
+class ChannelRuntime : public EngineOwner
 {
 public:
     enum class State {
@@ -52,37 +52,37 @@ public:
     const std::vector<std::unique_ptr<DeviceRuntime>> &devices() const { return m_devices; }
 
     // Logs "Duplicate Device IDs found for Channel %s." at the first pair.
-    bool HasDuplicateDeviceIds() const;
+    bool hasDuplicateDeviceIds() const;
     // Plans every device (each reports its own lack of tags), then resets.
-    bool CheckHasTags();
-    void ResetRuntime();
+    bool checkHasTags();
+    void resetRuntime();
 
     // Binds the engine: owner, error file, devices and their unit ids.
-    void SetEngine(CMbaxp *engine);
-    CMbaxp *engine() const { return m_engine; }
+    void setEngine(ModbusTcpClient *engine);
+    ModbusTcpClient *engine() const { return m_engine; }
 
     void setActive(bool active) { m_active = active; }
     bool isActive() const override { return m_active; }
     QString channelName() const override;
 
-    // One connection attempt; its end arrives in OnConnectFinished().
-    void Connect();
+    // One connection attempt; its end arrives in onConnectFinished().
+    void connectToDevice();
     // The channel's stop: closes the connection.
-    void OnDisconnected();
-    void PollNext();
+    void disconnectFromDevice();
+    void serveNext();
 
-    void OnTick() override;
-    void OnNextRequested() override;
-    void OnConnectFinished(bool success) override;
+    void onTick() override;
+    void onNextTurn() override;
+    void onConnectFinished(bool success) override;
 
     // Offers a host write to each device in order; true at the first that takes it.
-    bool WriteRequest(qint32 requestId, const CModData &value);
-    void ResendValues();
+    bool writeHostValue(qint32 requestId, const CModData &value);
+    void resendValues();
 
     // "Chnl [%s]"
     QString label() const;
-    QString GetDiagnosticText(int column) const;
-    void AddDiagRows(std::vector<CDgnoObj> &rows) const;
+    QString diagnosticText(int column) const;
+    void addDiagnosticsRows(std::vector<DiagnosticsRow> &rows) const;
 
     State state() const { return m_state; }
     bool isConnected() const { return m_connected; }
@@ -98,7 +98,7 @@ private:
 
     CModChnl &m_channel;
     RuntimeServices m_services;
-    CMbaxp *m_engine = nullptr;
+    ModbusTcpClient *m_engine = nullptr;
     std::vector<std::unique_ptr<DeviceRuntime>> m_devices;
 
     bool m_active = false;

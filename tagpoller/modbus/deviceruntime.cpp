@@ -55,10 +55,10 @@ quint8 DeviceRuntime::unitId() const
     return quint8(m_device.DeviceId);
 }
 
-bool DeviceRuntime::CheckHasTags()
+bool DeviceRuntime::checkHasTags()
 {
     QStringList messages;
-    const bool hasTags = ::CheckHasTags(m_device, messages);
+    const bool hasTags = ::checkHasTags(m_device, messages);
     for (const QString &message : std::as_const(messages))
         m_services.log(message);
 
@@ -75,8 +75,8 @@ bool DeviceRuntime::CheckHasTags()
     m_bitOrder = ValueCodec::BitOrder::fromDevice(m_device);
     m_writeFunctions = ValueCodec::WriteFunctions::fromDevice(m_device);
 
-    ResetTagsForRun(m_device);
-    ReadPlan plan = PlanDevice(m_device);
+    resetTagsForRun(m_device);
+    ReadPlan plan = planDevice(m_device);
     if (m_services.generateFrameDetails)
         PlanningFiles::write(plan, m_device.name, m_services.projectFolder, m_services.notifier);
     // One line per tag, up to a few; a generated project with thousands of
@@ -102,14 +102,14 @@ bool DeviceRuntime::CheckHasTags()
     m_frames.reserve(plan.frames.size());
     for (PlannedFrame &frame : plan.frames)
         m_frames.emplace_back(std::move(frame));
-    for (CFrame &frame : m_frames)
+    for (ReadFrame &frame : m_frames)
         frame.setScanRateMs(shortestScanRate(frame));
     m_currentFrame = -1;
     m_allFramesDisabledReported = false;
     return hasTags;
 }
 
-qint64 DeviceRuntime::shortestScanRate(const CFrame &frame) const
+qint64 DeviceRuntime::shortestScanRate(const ReadFrame &frame) const
 {
     qint64 shortest = HighestScanRateMs;
     for (int record : frame.plan().records)
@@ -118,7 +118,7 @@ qint64 DeviceRuntime::shortestScanRate(const CFrame &frame) const
     return std::clamp(shortest, LowestScanRateMs, HighestScanRateMs);
 }
 
-void DeviceRuntime::ResetRuntime()
+void DeviceRuntime::resetRuntime()
 {
     const RuntimeClock::Tick now = RuntimeClock::now();
     // Frames switched off by the device stay off: starting on one would stall
@@ -135,11 +135,11 @@ void DeviceRuntime::ResetRuntime()
 
 // Turns
 
-bool DeviceRuntime::PollNext(quint16 transactionId)
+bool DeviceRuntime::takeTurn(quint16 transactionId)
 {
     if (m_writesPending && !m_readOwed) {
         if (!m_writeQueue.empty()) {
-            const CWrtTagVal entry = std::move(m_writeQueue.front());
+            const QueuedWrite entry = std::move(m_writeQueue.front());
             m_writeQueue.pop_front();
             sendWrite(entry, transactionId);
         }
@@ -175,9 +175,9 @@ bool DeviceRuntime::PollNext(quint16 transactionId)
         }
         m_currentFrame = *due;
     }
-    CFrame &frame = m_frames[size_t(m_currentFrame)];
+    ReadFrame &frame = m_frames[size_t(m_currentFrame)];
     if (!frame.isDisabled() && m_engine) {
-        frame.SendRead(transactionId, *m_engine);
+        frame.sendRead(transactionId, *m_engine);
         m_ready = false;
     }
     m_readOwed = false;
@@ -194,7 +194,7 @@ std::optional<int> DeviceRuntime::firstDueFrameFrom(int index) const
     const RuntimeClock::Tick now = RuntimeClock::now();
     for (int step = 0; step < count; ++step) {
         const int candidate = (index + step) % count;
-        const CFrame &frame = m_frames[size_t(candidate)];
+        const ReadFrame &frame = m_frames[size_t(candidate)];
         if (!frame.isDisabled() && frame.msUntilDue(now) == 0)
             return candidate;
     }
@@ -208,7 +208,7 @@ std::optional<qint64> DeviceRuntime::msUntilNextFrameDue() const
         return 0;
     const RuntimeClock::Tick now = RuntimeClock::now();
     std::optional<qint64> soonest;
-    for (const CFrame &frame : m_frames) {
+    for (const ReadFrame &frame : m_frames) {
         if (frame.isDisabled())
             continue;
         const qint64 wait = frame.msUntilDue(now);
@@ -218,7 +218,7 @@ std::optional<qint64> DeviceRuntime::msUntilNextFrameDue() const
     return soonest;
 }
 
-void DeviceRuntime::sendWrite(const CWrtTagVal &entry, quint16 transactionId)
+void DeviceRuntime::sendWrite(const QueuedWrite &entry, quint16 transactionId)
 {
     if (!m_engine || !m_engine->isSocketReady() || !m_engine->hasUnit(unitId()))
         return;
@@ -235,22 +235,22 @@ void DeviceRuntime::sendWrite(const CWrtTagVal &entry, quint16 transactionId)
     const ValueCodec::WriteRequest &request = *encoded.request;
     switch (request.function) {
     case ModbusTcp::FunctionCode::WriteSingleCoil:
-        m_engine->SetCoil(transactionId, unitId(), entry.address, request.coilOn);
+        m_engine->writeCoil(transactionId, unitId(), entry.address, request.coilOn);
         break;
     case ModbusTcp::FunctionCode::WriteMultipleCoils: {
         const std::array<bool, 1> coil{request.coilOn};
-        m_engine->SetCoils(transactionId, unitId(), entry.address, coil);
+        m_engine->writeCoils(transactionId, unitId(), entry.address, coil);
         break;
     }
     case ModbusTcp::FunctionCode::WriteSingleRegister:
-        m_engine->SetRegister(transactionId, unitId(), entry.address, request.registers[0]);
+        m_engine->writeRegister(transactionId, unitId(), entry.address, request.registers[0]);
         break;
     case ModbusTcp::FunctionCode::MaskWriteRegister:
-        m_engine->MaskWriteRegister(transactionId, unitId(), entry.address, request.andMask,
+        m_engine->maskWriteRegister(transactionId, unitId(), entry.address, request.andMask,
                                     request.orMask);
         break;
     default:
-        m_engine->SetRegisters(transactionId, unitId(), entry.address, request.registers);
+        m_engine->writeRegisters(transactionId, unitId(), entry.address, request.registers);
         break;
     }
     QString valueText;
@@ -327,28 +327,28 @@ void DeviceRuntime::replied()
     m_wait = 0;
 }
 
-void DeviceRuntime::OnResponse()
+void DeviceRuntime::onReadReply()
 {
     if (m_lastRequest == RequestKind::Read) {
         if (m_currentFrame < 0 || size_t(m_currentFrame) >= m_frames.size() || !m_engine)
             return;
-        m_frames[size_t(m_currentFrame)].OnFrameReply(*this, *m_engine);
+        m_frames[size_t(m_currentFrame)].takeReply(*this, *m_engine);
         moveToNextFrame();
         replied();
         // The channel serves its next device at once rather than at the next tick.
-        m_engine->PostNext();
+        m_engine->requestNextTurn();
         return;
     }
     // A late read reply after a write went out: its data is stale.
     replied();
 }
 
-void DeviceRuntime::OnWriteReply()
+void DeviceRuntime::onWriteReply()
 {
     replied();
 }
 
-void DeviceRuntime::OnRequestFailed(quint8 code)
+void DeviceRuntime::onReadException(quint8 code)
 {
     // A busy device (code 6) keeps its frame: the same frame is read again and
     // no tag loses its quality.
@@ -356,7 +356,7 @@ void DeviceRuntime::OnRequestFailed(quint8 code)
     bool frameStepTaken = false;
     if (code != ServerBusy && m_lastRequest == RequestKind::Read) {
         if (m_currentFrame >= 0 && size_t(m_currentFrame) < m_frames.size())
-            m_frames[size_t(m_currentFrame)].OnFrameException(*this, code);
+            m_frames[size_t(m_currentFrame)].takeException(*this, code);
         moveToNextFrame();
         frameStepTaken = true;
     }
@@ -383,7 +383,7 @@ void DeviceRuntime::OnRequestFailed(quint8 code)
     m_wait = 0;
 }
 
-void DeviceRuntime::OnWriteFailed(quint8 code)
+void DeviceRuntime::onWriteException(quint8 code)
 {
     // The write is lost: the host and the operator hear of it. The read in
     // flight, its frame and the ready flag are left alone; only the demotion
@@ -403,13 +403,13 @@ void DeviceRuntime::OnWriteFailed(quint8 code)
     }
 }
 
-void DeviceRuntime::ValuesNoLongerCurrent()
+void DeviceRuntime::markValuesNotCurrent()
 {
-    for (CFrame &frame : m_frames)
-        frame.ValuesNoLongerCurrent(*this);
+    for (ReadFrame &frame : m_frames)
+        frame.markValuesNotCurrent(*this);
 }
 
-void DeviceRuntime::DropWritesQueuedBeforeConnect()
+void DeviceRuntime::dropWritesQueuedBeforeConnect()
 {
     if (m_writeQueue.empty())
         return;
@@ -421,7 +421,7 @@ void DeviceRuntime::DropWritesQueuedBeforeConnect()
     m_writesPending = false;
 }
 
-void DeviceRuntime::OnTick()
+void DeviceRuntime::onTick()
 {
     const RuntimeClock::Tick now = RuntimeClock::now();
     if (m_demoted) {
@@ -443,7 +443,7 @@ void DeviceRuntime::OnTick()
         // A read that went unanswered: its frame's values are no longer current.
         if (!m_ready && m_lastRequest == RequestKind::Read && m_currentFrame >= 0 &&
             size_t(m_currentFrame) < m_frames.size())
-            m_frames[size_t(m_currentFrame)].ValuesNoLongerCurrent(*this);
+            m_frames[size_t(m_currentFrame)].markValuesNotCurrent(*this);
         ++m_timeouts;
         m_ready = true;
         m_wait = 0;
@@ -453,7 +453,7 @@ void DeviceRuntime::OnTick()
 
 // Writes
 
-bool DeviceRuntime::WriteTag(qint32 requestId, const CModData &value)
+bool DeviceRuntime::writeTag(qint32 requestId, const CModData &value)
 {
     CModTag *tag = m_device.FindTagByRequestId(requestId);
     if (!tag) {
@@ -461,19 +461,19 @@ bool DeviceRuntime::WriteTag(qint32 requestId, const CModData &value)
                        EventLog::Level::Verbose);
         return false;
     }
-    WriteTag(*tag, value);
+    writeTag(*tag, value);
     return true;
 }
 
-void DeviceRuntime::WriteTag(const CModTag &tag, const CModData &value)
+void DeviceRuntime::writeTag(const CModTag &tag, const CModData &value)
 {
     if (tag.ClientAccess == ClientAccessCode::ReadWrite)
-        QueueWrite(tag, value);
+        queueWrite(tag, value);
     else
         m_services.log(DriverString::format(DriverString::CannotWriteReadOnlyTag, {tag.TagName}));
 }
 
-void DeviceRuntime::QueueWrite(const CModTag &tag, const CModData &value)
+void DeviceRuntime::queueWrite(const CModTag &tag, const CModData &value)
 {
     if (m_demoted && m_device.DiscardWritesWhileDemoted) {
         m_services.log(QStringLiteral("%1 : demoted, Tag [%2] write request ignored...")
@@ -488,10 +488,10 @@ void DeviceRuntime::QueueWrite(const CModTag &tag, const CModData &value)
         return;
     }
 
-    const qint32 address = EffectiveAddress(tag, m_device.ZeroBasedAddr);
+    const qint32 address = effectiveAddressOf(tag, m_device.ZeroBasedAddr);
     const std::optional<FrameSpace> space = AddressSpaces::spaceOf(address);
     const int optimization = m_channel.WriteOptimization;
-    CWrtTagVal entry;
+    QueuedWrite entry;
     bool latestValueOnly = false;
     if (space == FrameSpace::HoldingRegisters) {
         const bool bit = tag.DataType == DataTypeCode::Boolean;
@@ -524,7 +524,7 @@ void DeviceRuntime::QueueWrite(const CModTag &tag, const CModData &value)
         const bool registerBit = entry.target == WriteTarget::HoldingRegister &&
                                  entry.tagDataType == DataTypeCode::Boolean;
         auto queued =
-            std::find_if(m_writeQueue.begin(), m_writeQueue.end(), [&](const CWrtTagVal &waiting) {
+            std::find_if(m_writeQueue.begin(), m_writeQueue.end(), [&](const QueuedWrite &waiting) {
                 const bool waitingBit = waiting.target == WriteTarget::HoldingRegister &&
                                         waiting.tagDataType == DataTypeCode::Boolean;
                 return waiting.target == entry.target && waiting.address == entry.address &&
@@ -549,12 +549,12 @@ void DeviceRuntime::QueueWrite(const CModTag &tag, const CModData &value)
     // Reads at their scan rates may leave the channel idle for a while; a
     // write goes out at the next turn rather than at the next due read.
     if (m_services.honourScanRates && m_engine)
-        m_engine->PostNext();
+        m_engine->requestNextTurn();
 }
 
-void DeviceRuntime::ResendValues()
+void DeviceRuntime::resendValues()
 {
-    ForEachDeviceTag(m_device, [this](CModTag &tag) { TagRuntime::ResendValue(tag, m_services); });
+    forEachDeviceTag(m_device, [this](CModTag &tag) { TagRuntime::resendValue(tag, m_services); });
 }
 
 // Diagnostics
@@ -564,7 +564,7 @@ QString DeviceRuntime::label() const
     return QStringLiteral("Devc [%1]").arg(m_device.name);
 }
 
-QString DeviceRuntime::GetDiagnosticText(int column) const
+QString DeviceRuntime::diagnosticText(int column) const
 {
     switch (column) {
     case 0:

@@ -33,12 +33,12 @@ bool groupHasTags(const CModTagGroup &group, QStringList &messages)
 
 } // namespace
 
-void ForEachDeviceTag(const CModDevice &device, const std::function<void(CModTag &)> &visit)
+void forEachDeviceTag(const CModDevice &device, const std::function<void(CModTag &)> &visit)
 {
     visitTags(device.tags, device.groups, visit);
 }
 
-bool CheckHasTags(const CModDevice &device, QStringList &messages)
+bool checkHasTags(const CModDevice &device, QStringList &messages)
 {
     if (!device.tags.isEmpty())
         return true;

@@ -5,17 +5,17 @@
 #include "devicetags.h"
 #include "driverstrings.h"
 
-CTstActXDlg::CTstActXDlg(QObject *parent) : QObject(parent) {}
+EngineHost::EngineHost(QObject *parent) : QObject(parent) {}
 
-CTstActXDlg::~CTstActXDlg() = default;
+EngineHost::~EngineHost() = default;
 
-bool CTstActXDlg::create(int channelCount, const RuntimeServices &services)
+bool EngineHost::create(int channelCount, const RuntimeServices &services)
 {
     m_engines.clear();
     if (channelCount > MaxEngines)
         return false;
     for (int i = 0; i < channelCount; ++i)
-        m_engines.push_back(std::make_unique<CMbaxp>(services));
+        m_engines.push_back(std::make_unique<ModbusTcpClient>(services));
     return true;
 }
 
@@ -63,7 +63,7 @@ ModbusRuntime::StartResult ModbusRuntime::check(const std::vector<CModChnl *> &c
     // Every channel reports its own duplicates before the run is refused.
     bool duplicates = false;
     for (const auto &channel : m_channels) {
-        if (channel->HasDuplicateDeviceIds())
+        if (channel->hasDuplicateDeviceIds())
             duplicates = true;
     }
     if (duplicates) {
@@ -73,7 +73,7 @@ ModbusRuntime::StartResult ModbusRuntime::check(const std::vector<CModChnl *> &c
 
     bool hasTags = false;
     for (const auto &channel : m_channels) {
-        if (channel->CheckHasTags())
+        if (channel->checkHasTags())
             hasTags = true;
     }
     if (!hasTags) {
@@ -87,11 +87,11 @@ ModbusRuntime::StartResult ModbusRuntime::check(const std::vector<CModChnl *> &c
 
 bool ModbusRuntime::createEngines()
 {
-    auto host = std::make_unique<CTstActXDlg>();
+    auto host = std::make_unique<EngineHost>();
     if (!host->create(int(m_channels.size()), m_services))
         return false;
     for (size_t i = 0; i < m_channels.size(); ++i)
-        m_channels[i]->SetEngine(host->engine(int(i)));
+        m_channels[i]->setEngine(host->engine(int(i)));
     m_host = std::move(host);
     m_channelsStopped = false;
     return true;
@@ -105,7 +105,7 @@ void ModbusRuntime::stopChannels()
     for (const auto &channel : m_channels)
         channel->setActive(false);
     for (const auto &channel : m_channels)
-        channel->OnDisconnected();
+        channel->disconnectFromDevice();
 }
 
 void ModbusRuntime::stop()
@@ -114,7 +114,7 @@ void ModbusRuntime::stop()
         return;
     stopChannels();
     for (const auto &channel : m_channels)
-        channel->SetEngine(nullptr);
+        channel->setEngine(nullptr);
     m_host.reset();
 }
 
@@ -132,7 +132,7 @@ void ModbusRuntime::rebuildRequestIndex()
         if (!channel->isTcp())
             continue;
         for (const auto &device : channel->devices()) {
-            ForEachDeviceTag(device->device(), [&](CModTag &tag) {
+            forEachDeviceTag(device->device(), [&](CModTag &tag) {
                 if (tag.requestId != 0)
                     m_requestIndex.try_emplace(tag.requestId, RequestedTag{device.get(), &tag});
             });
@@ -140,7 +140,7 @@ void ModbusRuntime::rebuildRequestIndex()
     }
 }
 
-bool ModbusRuntime::WriteRequest(qint32 requestId, const CModData &value)
+bool ModbusRuntime::writeHostValue(qint32 requestId, const CModData &value)
 {
     const auto found = m_requestIndex.find(requestId);
     // The index is kept by every item request; a tag whose id was taken away
@@ -151,21 +151,21 @@ bool ModbusRuntime::WriteRequest(qint32 requestId, const CModData &value)
                        EventLog::Level::Verbose);
         return false;
     }
-    found->second.device->WriteTag(*found->second.tag, value);
+    found->second.device->writeTag(*found->second.tag, value);
     return true;
 }
 
-void ModbusRuntime::ResendValues()
+void ModbusRuntime::resendValues()
 {
     for (const auto &channel : m_channels)
-        channel->ResendValues();
+        channel->resendValues();
 }
 
-std::vector<CDgnoObj> ModbusRuntime::diagnosticRows() const
+std::vector<DiagnosticsRow> ModbusRuntime::diagnosticRows() const
 {
-    std::vector<CDgnoObj> rows;
+    std::vector<DiagnosticsRow> rows;
     for (const auto &channel : m_channels)
-        channel->AddDiagRows(rows);
+        channel->addDiagnosticsRows(rows);
     return rows;
 }
 

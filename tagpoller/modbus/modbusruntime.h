@@ -1,7 +1,7 @@
 #pragma once
 
 #include "channelruntime.h"
-#include "cmbaxp.h"
+#include "modbustcpclient.h"
 #include "runtimeservices.h"
 
 #include <QObject>
@@ -16,22 +16,22 @@ class CModTag;
 
 // The hidden host of the channel engines: one engine per channel, in channel
 // order, at most ten. Destroying the host destroys its engines.
-class CTstActXDlg : public QObject
+class EngineHost : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int MaxEngines = 10;
 
-    explicit CTstActXDlg(QObject *parent = nullptr);
-    ~CTstActXDlg() override;
+    explicit EngineHost(QObject *parent = nullptr);
+    ~EngineHost() override;
 
     // False, with no engine made, for more than MaxEngines channels.
     bool create(int channelCount, const RuntimeServices &services);
-    CMbaxp *engine(int index) const { return m_engines[size_t(index)].get(); }
+    ModbusTcpClient *engine(int index) const { return m_engines[size_t(index)].get(); }
     int engineCount() const { return int(m_engines.size()); }
 
 private:
-    std::vector<std::unique_ptr<CMbaxp>> m_engines;
+    std::vector<std::unique_ptr<ModbusTcpClient>> m_engines;
 };
 
 // The Modbus side of a run: the runtime of every channel of the project and
@@ -71,15 +71,15 @@ public:
     void setActive(bool active);
     // A host write, to the tag that holds the request id (found through the
     // index, not by a search of the tree); false when no tag holds it.
-    bool WriteRequest(qint32 requestId, const CModData &value);
+    bool writeHostValue(qint32 requestId, const CModData &value);
     // After request ids were given to tags: the index of tags by id anew.
     void rebuildRequestIndex();
-    void ResendValues();
+    void resendValues();
 
     const std::vector<std::unique_ptr<ChannelRuntime>> &channels() const { return m_channels; }
     // The run-time side of a device of the project; null when not running.
     DeviceRuntime *deviceRuntime(const CModDevice *device) const;
-    std::vector<CDgnoObj> diagnosticRows() const;
+    std::vector<DiagnosticsRow> diagnosticRows() const;
 
 private:
     struct RequestedTag
@@ -91,6 +91,6 @@ private:
     RuntimeServices m_services;
     std::vector<std::unique_ptr<ChannelRuntime>> m_channels;
     std::unordered_map<qint32, RequestedTag> m_requestIndex;
-    std::unique_ptr<CTstActXDlg> m_host;
+    std::unique_ptr<EngineHost> m_host;
     bool m_channelsStopped = false;
 };

@@ -45,7 +45,7 @@ QString frameFileName(const QString &deviceName)
 QString addressFileText(const ReadPlan &plan)
 {
     QString text;
-    for (const CAddrTag &record : plan.addressTags) {
+    for (const AddressRecord &record : plan.addressTags) {
         text += QStringLiteral("Address: %1, Count %2 [ ").arg(record.address).arg(record.width);
         // Every name, the last one too, is followed by ", ".
         for (const CModTag *tag : record.tags)
@@ -73,7 +73,7 @@ QString frameFileText(const ReadPlan &plan)
                     LineEnd;
             int serial = 0;
             for (int index : frame.records) {
-                const CAddrTag &record = plan.addressTags[size_t(index)];
+                const AddressRecord &record = plan.addressTags[size_t(index)];
                 text += QStringLiteral("SrNo: %1,  Address: %2, FrmIdx: %3")
                             .arg(serial++)
                             .arg(record.address)

@@ -92,7 +92,7 @@ int ReadPlanSettings::blockSize(FrameSpace space) const
     return 1;
 }
 
-int PlannedWidth(int dataType)
+int plannedWidth(int dataType)
 {
     switch (dataType) {
     case DataTypeCode::Long:
@@ -107,20 +107,20 @@ int PlannedWidth(int dataType)
     }
 }
 
-qint32 EffectiveAddress(const CModTag &tag, bool zeroBasedAddr)
+qint32 effectiveAddressOf(const CModTag &tag, bool zeroBasedAddr)
 {
     return zeroBasedAddr ? tag.AddressNumber - 1 : tag.AddressNumber;
 }
 
 ReadPlanner::ReadPlanner(const ReadPlanSettings &settings) : m_settings(settings) {}
 
-void ReadPlanner::AddAddressTag(CModTag &tag)
+void ReadPlanner::addTag(CModTag &tag)
 {
     m_entries.push_back(
-        {EffectiveAddress(tag, m_settings.zeroBasedAddr), PlannedWidth(tag.DataType), &tag});
+        {effectiveAddressOf(tag, m_settings.zeroBasedAddr), plannedWidth(tag.DataType), &tag});
 }
 
-std::vector<CAddrTag> ReadPlanner::addressTags() const
+std::vector<AddressRecord> ReadPlanner::addressTags() const
 {
     // A stable sort keeps the tags of one address in the order they were added,
     // as a search-and-append per tag would, without its quadratic cost.
@@ -128,15 +128,15 @@ std::vector<CAddrTag> ReadPlanner::addressTags() const
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const Entry &a, const Entry &b) { return a.address < b.address; });
 
-    std::vector<CAddrTag> records;
+    std::vector<AddressRecord> records;
     for (const Entry &entry : sorted) {
         if (records.empty() || records.back().address != entry.address) {
-            CAddrTag record;
+            AddressRecord record;
             record.address = entry.address;
             record.width = entry.width;
             records.push_back(std::move(record));
         }
-        CAddrTag &record = records.back();
+        AddressRecord &record = records.back();
         record.width = std::max(record.width, entry.width);
         record.tags.push_back(entry.tag);
     }
@@ -158,7 +158,7 @@ ReadPlan ReadPlanner::plan() const
     };
 
     for (int index = 0; index < int(plan.addressTags.size()); ++index) {
-        const CAddrTag &record = plan.addressTags[size_t(index)];
+        const AddressRecord &record = plan.addressTags[size_t(index)];
         const std::optional<FrameSpace> space = AddressSpaces::spaceOf(record.address);
         if (!space)
             continue;
@@ -194,7 +194,7 @@ ReadPlan ReadPlanner::plan() const
         for (PlannedFrame &frame : frames) {
             qint32 lastUsed = frame.start;
             for (int index : frame.records) {
-                CAddrTag &record = plan.addressTags[size_t(index)];
+                AddressRecord &record = plan.addressTags[size_t(index)];
                 record.indexInFrame = record.address - frame.start;
                 lastUsed = std::max(lastUsed, record.address + record.width - 1);
             }
@@ -212,16 +212,16 @@ ReadPlan ReadPlanner::plan() const
     return plan;
 }
 
-ReadPlan PlanDevice(const CModDevice &device)
+ReadPlan planDevice(const CModDevice &device)
 {
     ReadPlanner planner(ReadPlanSettings::fromDevice(device));
-    ForEachDeviceTag(device, [&](CModTag &tag) { planner.AddAddressTag(tag); });
+    forEachDeviceTag(device, [&](CModTag &tag) { planner.addTag(tag); });
     return planner.plan();
 }
 
-void ResetTagsForRun(CModDevice &device)
+void resetTagsForRun(CModDevice &device)
 {
-    ForEachDeviceTag(device, [](CModTag &tag) {
+    forEachDeviceTag(device, [](CModTag &tag) {
         tag.flags &=
             ~quint32(CModTag::ErrorState | CModTag::ValuePresent | CModTag::InvalidValueReported);
         tag.flags |= CModTag::Redraw;

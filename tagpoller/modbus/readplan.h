@@ -59,14 +59,14 @@ struct ReadPlanSettings
 // The bits or registers a tag of this data type spans in a frame: Long, DWord,
 // Float and LBCD 2, Double 4, every other type 1 (a Boolean on a register bit,
 // BCD, and the types that are planned but not decoded, String and Date).
-int PlannedWidth(int dataType);
+int plannedWidth(int dataType);
 
 // The tag's numeric address, one less with ZeroBasedAddr: with it 400001 reads
 // holding register 0.
-qint32 EffectiveAddress(const CModTag &tag, bool zeroBasedAddr);
+qint32 effectiveAddressOf(const CModTag &tag, bool zeroBasedAddr);
 
 // The tags at one effective address.
-struct CAddrTag
+struct AddressRecord
 {
     qint32 address = 0;          // effective address, space base included
     int width = 1;               // the widest tag's width
@@ -94,7 +94,7 @@ struct PlannedFrame
 // valid while the device keeps them.
 struct ReadPlan
 {
-    std::vector<CAddrTag> addressTags; // ascending address
+    std::vector<AddressRecord> addressTags; // ascending address
     // Input status frames, coil frames, holding register frames, then input
     // register frames, each in ascending start order.
     std::vector<PlannedFrame> frames;
@@ -111,7 +111,7 @@ class ReadPlanner
 public:
     explicit ReadPlanner(const ReadPlanSettings &settings);
 
-    void AddAddressTag(CModTag &tag);
+    void addTag(CModTag &tag);
     ReadPlan plan() const;
 
 private:
@@ -122,7 +122,7 @@ private:
         CModTag *tag;
     };
 
-    std::vector<CAddrTag> addressTags() const;
+    std::vector<AddressRecord> addressTags() const;
 
     ReadPlanSettings m_settings;
     std::vector<Entry> m_entries;
@@ -130,8 +130,8 @@ private:
 
 // The plan of a device's tags: its own tags, then each group's own tags and
 // its subgroups, depth first, in project order.
-ReadPlan PlanDevice(const CModDevice &device);
+ReadPlan planDevice(const CModDevice &device);
 
 // The run-start reset of planning: every tag leaves the error state, has no
 // value yet and is drawn again.
-void ResetTagsForRun(CModDevice &device);
+void resetTagsForRun(CModDevice &device);

@@ -11,7 +11,7 @@ namespace {
 void handOver(const CModTag &tag, const RuntimeServices &services)
 {
     if (services.valueSink && tag.requestId != 0)
-        services.valueSink->QueueTagValue(tag.requestId, tag.value,
+        services.valueSink->queueTagValue(tag.requestId, tag.value,
                                           (tag.flags & CModTag::ErrorState) != 0);
 }
 
@@ -44,13 +44,13 @@ void store(CModTag &tag, const CModData &decoded, bool wasInError, qint64 readTi
 
 } // namespace
 
-void UpdateBit(CModTag &tag, bool bit, qint64 readTimeMs, const RuntimeServices &services)
+void updateBit(CModTag &tag, bool bit, qint64 readTimeMs, const RuntimeServices &services)
 {
     const bool wasInError = leaveErrorState(tag, services, true);
     store(tag, ValueCodec::decodeBit(bit), wasInError, readTimeMs, services);
 }
 
-void DecodeRegisters(CModTag &tag, std::span<const quint16> registers,
+void decodeRegisters(CModTag &tag, std::span<const quint16> registers,
                      ValueCodec::WordOrder wordOrder, ValueCodec::BitOrder bitOrder,
                      qint64 readTimeMs, const RuntimeServices &services)
 {
@@ -66,7 +66,7 @@ void DecodeRegisters(CModTag &tag, std::span<const quint16> registers,
                                         "bad until it does.")
                              .arg(tag.TagName));
         }
-        EnterErrorState(tag, services);
+        enterErrorState(tag, services);
         return;
     }
     const bool wasInError = leaveErrorState(tag, services, false);
@@ -79,7 +79,7 @@ void DecodeRegisters(CModTag &tag, std::span<const quint16> registers,
     store(tag, *result.value, wasInError, readTimeMs, services);
 }
 
-void EnterErrorState(CModTag &tag, const RuntimeServices &services)
+void enterErrorState(CModTag &tag, const RuntimeServices &services)
 {
     if (tag.flags & CModTag::ErrorState)
         return;
@@ -90,7 +90,7 @@ void EnterErrorState(CModTag &tag, const RuntimeServices &services)
     handOver(tag, services);
 }
 
-void ResendValue(CModTag &tag, const RuntimeServices &services)
+void resendValue(CModTag &tag, const RuntimeServices &services)
 {
     if (tag.flags & CModTag::ValuePresent)
         handOver(tag, services);

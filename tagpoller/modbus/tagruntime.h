@@ -18,18 +18,18 @@ namespace TagRuntime {
 // its decoding.
 
 // A coil or discrete input bit; always held as Boolean.
-void UpdateBit(CModTag &tag, bool bit, qint64 readTimeMs, const RuntimeServices &services);
+void updateBit(CModTag &tag, bool bit, qint64 readTimeMs, const RuntimeServices &services);
 
 // The tag's registers from its position in a register reply onwards (its
 // width's worth, fewer only if the reply was short).
-void DecodeRegisters(CModTag &tag, std::span<const quint16> registers,
+void decodeRegisters(CModTag &tag, std::span<const quint16> registers,
                      ValueCodec::WordOrder wordOrder, ValueCodec::BitOrder bitOrder,
                      qint64 readTimeMs, const RuntimeServices &services);
 
 // An exception reply to the tag's frame: the tag keeps its value, marked bad.
-void EnterErrorState(CModTag &tag, const RuntimeServices &services);
+void enterErrorState(CModTag &tag, const RuntimeServices &services);
 
 // A full refresh: hands over the held value of a requested tag that has one.
-void ResendValue(CModTag &tag, const RuntimeServices &services);
+void resendValue(CModTag &tag, const RuntimeServices &services);
 
 } // namespace TagRuntime

@@ -11,5 +11,5 @@ class TagValueSink
 {
 public:
     virtual ~TagValueSink() = default;
-    virtual void QueueTagValue(qint32 requestId, const CModData &value, bool inError) = 0;
+    virtual void queueTagValue(qint32 requestId, const CModData &value, bool inError) = 0;
 };

@@ -471,9 +471,9 @@ TEST(HostLinkQuiet, Level3MessagesStayOutOfALogBelowLevel3)
 TEST_F(HostLinkTest, ThreeChangesBeforeAFlushAreThreeEntriesInOrder)
 {
     acceptItems();
-    link.QueueTagValue(7, wordValue(1), false);
-    link.QueueTagValue(7, wordValue(2), true);
-    link.QueueTagValue(7, wordValue(3), false);
+    link.queueTagValue(7, wordValue(1), false);
+    link.queueTagValue(7, wordValue(2), true);
+    link.queueTagValue(7, wordValue(3), false);
     EXPECT_EQ(link.pendingValues().entries.size(), 3u);
     EXPECT_TRUE(deliveries.empty()) << "queueing sends nothing";
 
@@ -495,8 +495,8 @@ TEST_F(HostLinkTest, ThreeChangesBeforeAFlushAreThreeEntriesInOrder)
 TEST_F(HostLinkTest, DeliveryIsExactlyTheValueRecord)
 {
     acceptItems();
-    link.QueueTagValue(7, wordValue(0x1234), false);
-    link.QueueTagValue(-3, booleanValue(true), true);
+    link.queueTagValue(7, wordValue(0x1234), false);
+    link.queueTagValue(-3, booleanValue(true), true);
     link.FlushTagValues();
     ASSERT_EQ(deliveries.size(), 1u);
     EXPECT_EQ(toHex(deliveries[0].payload),
@@ -509,7 +509,7 @@ TEST_F(HostLinkTest, QueuedValueIsACopy)
 {
     acceptItems();
     CModData value = wordValue(10);
-    link.QueueTagValue(7, value, false);
+    link.queueTagValue(7, value, false);
     value.setWord(11);
     link.FlushTagValues();
     ASSERT_EQ(deliveries.size(), 1u);
@@ -547,7 +547,7 @@ TEST_F(HostLinkTest, ValuesAreQueuedOnlyWhileDeliveringToAHostWindow)
         SCOPED_TRACE(row.name);
         linkState = row.linkState;
         hostWindow = row.hostWindowKnown ? host() : 0;
-        link.QueueTagValue(row.requestId, wordValue(1), false);
+        link.queueTagValue(row.requestId, wordValue(1), false);
         EXPECT_EQ(link.pendingValues().entries.size(), row.queued ? 1u : 0u);
 
         link.FlushTagValues();
@@ -561,7 +561,7 @@ TEST_F(HostLinkTest, ValuesAreQueuedOnlyWhileDeliveringToAHostWindow)
 TEST_F(HostLinkTest, FlushWaitsWhileTheLinkIsNotDeliveringAndDiscardEmptiesIt)
 {
     acceptItems();
-    link.QueueTagValue(7, wordValue(1), false);
+    link.queueTagValue(7, wordValue(1), false);
     linkState = LinkState::Stopping;
     link.FlushTagValues();
     EXPECT_TRUE(deliveries.empty());
@@ -599,7 +599,7 @@ TEST_F(HostLinkTest, DeliveryNotAnsweredWith100EndsTheLink)
         acceptItems();
         deliveries.clear();
         hostReply = row.reply;
-        link.QueueTagValue(7, wordValue(1), false);
+        link.queueTagValue(7, wordValue(1), false);
         link.FlushTagValues();
 
         EXPECT_EQ(deliveries.size(), 1u);
@@ -609,7 +609,7 @@ TEST_F(HostLinkTest, DeliveryNotAnsweredWith100EndsTheLink)
                   QStringList{QStringLiteral("Client window not found while transmitting data.")});
         EXPECT_TRUE(link.pendingValues().entries.empty());
 
-        link.QueueTagValue(7, wordValue(2), false);
+        link.queueTagValue(7, wordValue(2), false);
         link.FlushTagValues();
         EXPECT_TRUE(link.pendingValues().entries.empty());
         EXPECT_EQ(deliveries.size(), 1u);
@@ -624,7 +624,7 @@ TEST_F(HostLinkTest, ClosedHostWindowIsNoticedAtTheNextDelivery)
     link.FlushTagValues();
     EXPECT_EQ(linkState, LinkState::Delivering) << "while nothing changes, nothing is sent";
 
-    link.QueueTagValue(7, wordValue(1), false);
+    link.queueTagValue(7, wordValue(1), false);
     link.FlushTagValues();
     EXPECT_EQ(hostWindow, 0u);
     EXPECT_EQ(linkState, LinkState::Stopping);
@@ -642,9 +642,9 @@ TEST_F(HostLinkTest, HostMayRequestAndWriteWhileADeliveryWaits)
         requestReply = sendItemRequest(
             itemRequest({item(21, QStringLiteral("Channel1.Device1.Tag2"))}), host());
         // A value that reaches the link meanwhile goes out with the next delivery.
-        link.QueueTagValue(21, wordValue(99), false);
+        link.queueTagValue(21, wordValue(99), false);
     };
-    link.QueueTagValue(7, wordValue(1), false);
+    link.queueTagValue(7, wordValue(1), false);
     link.FlushTagValues();
 
     EXPECT_EQ(writeReply, HostLink::WriteRequestTaken);
@@ -666,7 +666,7 @@ TEST_F(HostLinkTest, HundredThousandChangesLeaveInOneDelivery)
     acceptItems();
     constexpr qint32 Changes = 100000;
     for (qint32 i = 0; i < Changes; ++i)
-        link.QueueTagValue(1 + i % 1000, wordValue(quint16(i)), (i % 7) == 0);
+        link.queueTagValue(1 + i % 1000, wordValue(quint16(i)), (i % 7) == 0);
     link.FlushTagValues();
 
     ASSERT_EQ(deliveries.size(), 1u);

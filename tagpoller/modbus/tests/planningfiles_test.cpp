@@ -68,14 +68,14 @@ const char16_t ExpectedFrameFile[] =
 TEST(PlanningFiles, AddressFileText)
 {
     auto device = sampleDevice();
-    EXPECT_EQ(PlanningFiles::addressFileText(PlanDevice(*device)).toStdString(),
+    EXPECT_EQ(PlanningFiles::addressFileText(planDevice(*device)).toStdString(),
               QString::fromUtf16(ExpectedAddressFile).toStdString());
 }
 
 TEST(PlanningFiles, FrameFileText)
 {
     auto device = sampleDevice();
-    EXPECT_EQ(PlanningFiles::frameFileText(PlanDevice(*device)).toStdString(),
+    EXPECT_EQ(PlanningFiles::frameFileText(planDevice(*device)).toStdString(),
               QString::fromUtf16(ExpectedFrameFile).toStdString());
 }
 
@@ -107,7 +107,7 @@ TEST(PlanningFiles, WrittenIntoTheFolderAndCreatedAnew)
     auto device = sampleDevice();
     ShownMessages shown;
     const PlanningFiles::Result result =
-        PlanningFiles::write(PlanDevice(*device), device->name, folder.path(), &shown);
+        PlanningFiles::write(planDevice(*device), device->name, folder.path(), &shown);
     EXPECT_TRUE(result.addressFileWritten);
     EXPECT_TRUE(result.frameFileWritten);
     EXPECT_TRUE(shown.texts.isEmpty());
@@ -127,7 +127,7 @@ TEST(PlanningFiles, UnwritableFolderShowsBothMessages)
     auto device = sampleDevice();
     ShownMessages shown;
     const PlanningFiles::Result result = PlanningFiles::write(
-        PlanDevice(*device), device->name, folder.filePath(QStringLiteral("missing")), &shown);
+        planDevice(*device), device->name, folder.filePath(QStringLiteral("missing")), &shown);
     EXPECT_FALSE(result.addressFileWritten);
     EXPECT_FALSE(result.frameFileWritten);
     EXPECT_EQ(shown.texts,

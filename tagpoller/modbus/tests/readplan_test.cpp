@@ -56,7 +56,7 @@ TEST(ReadPlan, WordsSplitIntoTwoFramesByBlockSize)
     addTag(device->tags, QStringLiteral("A"), "400001");
     addTag(device->tags, QStringLiteral("B"), "400005");
     addTag(device->tags, QStringLiteral("C"), "400012");
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     EXPECT_EQ(shapes(plan), (std::vector<FrameShape>{
                                 {Holding, 400000, 400009, 5, {400000, 400004}},
                                 {Holding, 400011, 400020, 1, {400011}},
@@ -74,7 +74,7 @@ TEST(ReadPlan, FloatFillsABlockOfTwo)
     device->HoldingRegBlock = 2;
     addTag(device->tags, QStringLiteral("F"), "400010", Float);
     addTag(device->tags, QStringLiteral("W"), "400012", Word);
-    EXPECT_EQ(shapes(PlanDevice(*device)), (std::vector<FrameShape>{
+    EXPECT_EQ(shapes(planDevice(*device)), (std::vector<FrameShape>{
                                                {Holding, 400009, 400010, 2, {400009}},
                                                {Holding, 400011, 400012, 1, {400011}},
                                            }));
@@ -86,7 +86,7 @@ TEST(ReadPlan, WordOnTheFloatsSecondRegisterJoinsItsFrame)
     device->HoldingRegBlock = 2;
     addTag(device->tags, QStringLiteral("F"), "400010", Float);
     addTag(device->tags, QStringLiteral("W"), "400011", Word);
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     EXPECT_EQ(shapes(plan), (std::vector<FrameShape>{
                                 {Holding, 400009, 400010, 2, {400009, 400010}},
                             }));
@@ -98,7 +98,7 @@ TEST(ReadPlan, DoubleWiderThanTheBlockIsInNoFrame)
     auto device = makeDevice();
     device->HoldingRegBlock = 3;
     addTag(device->tags, QStringLiteral("D"), "400001", Double);
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     EXPECT_EQ(shapes(plan), (std::vector<FrameShape>{{Holding, 400000, 400002, 1, {}}}));
     EXPECT_EQ(plan.addressTags[0].indexInFrame, -1);
 }
@@ -110,7 +110,7 @@ TEST(ReadPlan, LaterTagJoinsTheFrameOpenedForATooWideOne)
     addTag(device->tags, QStringLiteral("D"), "400001", Double);
     addTag(device->tags, QStringLiteral("W"), "400003", Word);
     addTag(device->tags, QStringLiteral("X"), "400004", Word);
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     EXPECT_EQ(shapes(plan), (std::vector<FrameShape>{
                                 {Holding, 400000, 400002, 3, {400002}},
                                 {Holding, 400003, 400005, 1, {400003}},
@@ -123,7 +123,7 @@ TEST(ReadPlan, WideRecordThatDoesNotFitOverlapsTheFrameBefore)
     device->HoldingRegBlock = 2;
     addTag(device->tags, QStringLiteral("W"), "400001", Word);
     addTag(device->tags, QStringLiteral("L"), "400002", Long);
-    EXPECT_EQ(shapes(PlanDevice(*device)), (std::vector<FrameShape>{
+    EXPECT_EQ(shapes(planDevice(*device)), (std::vector<FrameShape>{
                                                {Holding, 400000, 400001, 1, {400000}},
                                                {Holding, 400001, 400002, 2, {400001}},
                                            }));
@@ -134,7 +134,7 @@ TEST(ReadPlan, TagsAtOneAddressShareARecordOfTheWidestWidth)
     auto device = makeDevice();
     CModTag &word = addTag(device->tags, QStringLiteral("W"), "400007", Word);
     CModTag &longTag = addTag(device->tags, QStringLiteral("L"), "400007", Long);
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     ASSERT_EQ(plan.addressTags.size(), 1u);
     EXPECT_EQ(plan.addressTags[0].width, 2);
     EXPECT_EQ(plan.addressTags[0].tags, (std::vector<CModTag *>{&word, &longTag}));
@@ -147,7 +147,7 @@ TEST(ReadPlan, OneBasedAddressesReadTheNumberItself)
     device->ZeroBasedAddr = false;
     addTag(device->tags, QStringLiteral("C"), "000001", Boolean);
     addTag(device->tags, QStringLiteral("R"), "300001", Word);
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     EXPECT_EQ(shapes(plan), (std::vector<FrameShape>{
                                 {Coils, 1, 32, 1, {1}},
                                 {InputRegs, 300001, 300032, 1, {300001}},
@@ -175,7 +175,7 @@ TEST(ReadPlan, FramesRunInputStatusCoilsHoldingInputRegisters)
     addTag(device->tags, QStringLiteral("HR1"), "400001");
     addTag(device->tags, QStringLiteral("C1"), "000001", Boolean);
     addTag(device->tags, QStringLiteral("IS1"), "100001", Boolean);
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     EXPECT_EQ(shapes(plan), (std::vector<FrameShape>{
                                 {InputStatus, 100000, 100007, 1, {100000}},
                                 {InputStatus, 100010, 100017, 1, {100010}},
@@ -199,7 +199,7 @@ TEST(ReadPlan, GapsInsideAFrameAreReadWithIt)
     auto device = makeDevice();
     addTag(device->tags, QStringLiteral("A"), "400001");
     addTag(device->tags, QStringLiteral("B"), "400010", Float);
-    EXPECT_EQ(shapes(PlanDevice(*device)), (std::vector<FrameShape>{
+    EXPECT_EQ(shapes(planDevice(*device)), (std::vector<FrameShape>{
                                                {Holding, 400000, 400031, 11, {400000, 400009}},
                                            }));
 }
@@ -211,7 +211,7 @@ TEST(ReadPlan, AddressesOutsideTheSpacesAreNotRead)
     addTag(device->tags, QStringLiteral("Y"), "200001");
     addTag(device->tags, QStringLiteral("X"), "000000", Boolean); // zero-based: -1
     addTag(device->tags, QStringLiteral("Top"), "465536");        // zero-based: 465535
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     EXPECT_EQ(plan.addressTags.size(), 4u) << "every address still has its record";
     // The frame ends where its space ends, not a block further.
     EXPECT_EQ(shapes(plan), (std::vector<FrameShape>{{Holding, 465535, 465535, 1, {465535}}}));
@@ -225,7 +225,7 @@ TEST(ReadPlan, ATagRunningPastItsSpaceIsInNoFrame)
     addTag(device->tags, QStringLiteral("Last"), "465535");        // zero-based: 465534
     addTag(device->tags, QStringLiteral("Edge"), "465536", Float); // 465535 and 465536
     addTag(device->tags, QStringLiteral("Coil"), "065536", Long);  // coils 65535 and 65536
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     EXPECT_EQ(shapes(plan), (std::vector<FrameShape>{{Holding, 465534, 465535, 1, {465534}}}));
     ASSERT_EQ(plan.beyondSpace.size(), 2u);
     EXPECT_EQ(plan.addressTags[size_t(plan.beyondSpace[0])].address, 65535);
@@ -234,19 +234,19 @@ TEST(ReadPlan, ATagRunningPastItsSpaceIsInNoFrame)
 
 TEST(ReadPlan, DataTypeWidths)
 {
-    EXPECT_EQ(PlannedWidth(Boolean), 1);
-    EXPECT_EQ(PlannedWidth(Char), 1);
-    EXPECT_EQ(PlannedWidth(Byte), 1);
-    EXPECT_EQ(PlannedWidth(Short), 1);
-    EXPECT_EQ(PlannedWidth(Word), 1);
-    EXPECT_EQ(PlannedWidth(Long), 2);
-    EXPECT_EQ(PlannedWidth(DWord), 2);
-    EXPECT_EQ(PlannedWidth(Float), 2);
-    EXPECT_EQ(PlannedWidth(Double), 4);
-    EXPECT_EQ(PlannedWidth(String), 1);
-    EXPECT_EQ(PlannedWidth(BCD), 1);
-    EXPECT_EQ(PlannedWidth(LBCD), 2);
-    EXPECT_EQ(PlannedWidth(Date), 1);
+    EXPECT_EQ(plannedWidth(Boolean), 1);
+    EXPECT_EQ(plannedWidth(Char), 1);
+    EXPECT_EQ(plannedWidth(Byte), 1);
+    EXPECT_EQ(plannedWidth(Short), 1);
+    EXPECT_EQ(plannedWidth(Word), 1);
+    EXPECT_EQ(plannedWidth(Long), 2);
+    EXPECT_EQ(plannedWidth(DWord), 2);
+    EXPECT_EQ(plannedWidth(Float), 2);
+    EXPECT_EQ(plannedWidth(Double), 4);
+    EXPECT_EQ(plannedWidth(String), 1);
+    EXPECT_EQ(plannedWidth(BCD), 1);
+    EXPECT_EQ(plannedWidth(LBCD), 2);
+    EXPECT_EQ(plannedWidth(Date), 1);
 }
 
 TEST(ReadPlan, BlockOfOneGivesAFramePerRegister)
@@ -256,7 +256,7 @@ TEST(ReadPlan, BlockOfOneGivesAFramePerRegister)
     addTag(device->tags, QStringLiteral("A"), "400001");
     addTag(device->tags, QStringLiteral("B"), "400002");
     addTag(device->tags, QStringLiteral("F"), "400003", Float);
-    EXPECT_EQ(shapes(PlanDevice(*device)), (std::vector<FrameShape>{
+    EXPECT_EQ(shapes(planDevice(*device)), (std::vector<FrameShape>{
                                                {Holding, 400000, 400000, 1, {400000}},
                                                {Holding, 400001, 400001, 1, {400001}},
                                                {Holding, 400002, 400002, 1, {}},
@@ -270,7 +270,7 @@ TEST(ReadPlan, FullRegisterBlockAndOneMore)
     for (int i = 1; i <= 126; ++i)
         addTag(device->tags, QStringLiteral("T%1").arg(i),
                QByteArray::number(400000 + i).constData());
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     ASSERT_EQ(plan.frames.size(), 2u);
     EXPECT_EQ(plan.frames[0].count, 125);
     EXPECT_EQ(plan.frames[0].records.size(), 125u);
@@ -285,7 +285,7 @@ TEST(ReadPlan, FullCoilBlock)
     addTag(device->tags, QStringLiteral("First"), "000001", Boolean);
     addTag(device->tags, QStringLiteral("Last"), "002000", Boolean);
     addTag(device->tags, QStringLiteral("Next"), "002001", Boolean);
-    EXPECT_EQ(shapes(PlanDevice(*device)), (std::vector<FrameShape>{
+    EXPECT_EQ(shapes(planDevice(*device)), (std::vector<FrameShape>{
                                                {Coils, 0, 1999, 2000, {0, 1999}},
                                                {Coils, 2000, 3999, 1, {2000}},
                                            }));
@@ -307,7 +307,7 @@ TEST(ReadPlan, BlockSizesOutsideTheProtocolAreHeldToIt)
     device->HoldingRegBlock = 300;
     addTag(device->tags, QStringLiteral("A"), "400001");
     addTag(device->tags, QStringLiteral("B"), "400200");
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     ASSERT_EQ(plan.frames.size(), 2u);
     EXPECT_EQ(plan.frames[0].end, 400124);
     for (const PlannedFrame &frame : plan.frames)
@@ -324,7 +324,7 @@ TEST(ReadPlan, TagsArePlannedInProjectOrder)
     CModTag &inSub = addTag(sub->tags, QStringLiteral("InSub"), "400001");
     CModTag &inGroup = addTag(group->tags, QStringLiteral("InGroup"), "400001");
     CModTag &inGroup2 = addTag(group2->tags, QStringLiteral("InGroup2"), "400001");
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     ASSERT_EQ(plan.addressTags.size(), 1u);
     EXPECT_EQ(plan.addressTags[0].tags,
               (std::vector<CModTag *>{&own, &inGroup, &inSub, &inGroup2}));
@@ -333,7 +333,7 @@ TEST(ReadPlan, TagsArePlannedInProjectOrder)
 TEST(ReadPlan, NoTagsNoFrames)
 {
     auto device = makeDevice();
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     EXPECT_TRUE(plan.addressTags.empty());
     EXPECT_TRUE(plan.frames.empty());
 }
@@ -346,11 +346,11 @@ TEST(ReadPlan, NoFrameExceedsItsBlockAndEveryTagFitsItsFrame)
     for (int i = 0; i < 300; ++i)
         addTag(device->tags, QStringLiteral("T%1").arg(i),
                QByteArray::number(400001 + (i * 37) % 500).constData(), types[i % 6]);
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     for (const PlannedFrame &frame : plan.frames) {
         EXPECT_LE(frame.count, 7);
         for (int index : frame.records) {
-            const CAddrTag &record = plan.addressTags[size_t(index)];
+            const AddressRecord &record = plan.addressTags[size_t(index)];
             EXPECT_GE(record.address, frame.start);
             EXPECT_LE(record.address + record.width - 1, frame.start + frame.count - 1);
         }
@@ -373,9 +373,9 @@ TEST(ReadPlan, HundredThousandTagsArePlannedWhole)
         addTag(device->tags, QStringLiteral("T%1").arg(i), address.constData(),
                space < 2 ? (i % 3 == 0 ? Float : Word) : Boolean);
     }
-    const ReadPlan plan = PlanDevice(*device);
+    const ReadPlan plan = planDevice(*device);
     size_t tags = 0;
-    for (const CAddrTag &record : plan.addressTags)
+    for (const AddressRecord &record : plan.addressTags)
         tags += record.tags.size();
     EXPECT_EQ(tags, 100000u);
 }
@@ -388,7 +388,7 @@ TEST(ReadPlan, ResetTagsForRunClearsErrorAndValueAndAsksForRedraw)
     CModTag &grouped = addTag(group->tags, QStringLiteral("B"), "400002");
     tag.flags = CModTag::ErrorState | CModTag::ValuePresent;
     grouped.flags = CModTag::ValuePresent;
-    ResetTagsForRun(*device);
+    resetTagsForRun(*device);
     EXPECT_EQ(tag.flags, quint32(CModTag::Redraw));
     EXPECT_EQ(grouped.flags, quint32(CModTag::Redraw));
 }

@@ -33,7 +33,7 @@ TEST_F(DeviceCycleTest, fourthIllegalAddressReplyDisablesTheFrameAndOthersGoOn)
     sim.addFault(illegal);
     startRuntime();
 
-    const CFrame &bad = deviceRuntime().frames()[0];
+    const ReadFrame &bad = deviceRuntime().frames()[0];
     ASSERT_TRUE(waitFor([&] { return bad.isDisabled(); }));
     const QString badAddress = QStringLiteral(
         "Device: Dev1; Some address in the range [400000 to 400009] is reported as [bad "
@@ -41,7 +41,7 @@ TEST_F(DeviceCycleTest, fourthIllegalAddressReplyDisablesTheFrameAndOthersGoOn)
     EXPECT_EQ(logCount(badAddress), 1);
     EXPECT_EQ(bad.errors(), 4u);
     EXPECT_EQ(bad.lastExceptionCode(), 2);
-    EXPECT_EQ(bad.GetDiagnosticText(12), QStringLiteral("Yes"));
+    EXPECT_EQ(bad.diagnosticText(12), QStringLiteral("Yes"));
 
     // The tag of the bad frame went bad once; the other frame keeps reading.
     const auto badValue = sink.latest(1);
@@ -133,7 +133,7 @@ TEST_F(DeviceCycleTest, writesWhileDemotedAreDiscardedWhenSoConfigured)
 
     CModData value;
     value.setWord(3);
-    EXPECT_TRUE(runtime->WriteRequest(1, value));
+    EXPECT_TRUE(runtime->writeHostValue(1, value));
     EXPECT_TRUE(logContains(QStringLiteral(
         "Channel [Chnl1], Device [Dev1] : demoted, Tag [T] write request ignored...")));
     EXPECT_TRUE(deviceRuntime().writeQueue().empty());
@@ -156,9 +156,9 @@ TEST_F(DeviceCycleTest, diagnosticsRowsFollowChannelsDevicesAndFrames)
     channels.push_back(rtu);
     startRuntime();
 
-    const std::vector<CDgnoObj> rows = runtime->diagnosticRows();
+    const std::vector<DiagnosticsRow> rows = runtime->diagnosticRows();
     QStringList names;
-    for (const CDgnoObj &row : rows)
+    for (const DiagnosticsRow &row : rows)
         names << row.text(0);
     EXPECT_EQ(names, QStringList({
                          QStringLiteral("Chnl [Chnl1]"),

@@ -78,11 +78,11 @@ TEST_F(ScanRatesTest, writesGoOutAtOnceWhateverTheReadRate)
     startRuntime();
     ASSERT_TRUE(waitForValue(1));
 
-    ASSERT_TRUE(runtime->WriteRequest(1, wordValue(321)));
+    ASSERT_TRUE(runtime->writeHostValue(1, wordValue(321)));
     ASSERT_TRUE(waitFor([&] { return sim.holdingRegister(1, 0) == 321; }));
-    ASSERT_TRUE(runtime->WriteRequest(1, wordValue(322)));
-    ASSERT_TRUE(runtime->WriteRequest(2, wordValue(10)));
-    ASSERT_TRUE(runtime->WriteRequest(3, wordValue(90)));
+    ASSERT_TRUE(runtime->writeHostValue(1, wordValue(322)));
+    ASSERT_TRUE(runtime->writeHostValue(2, wordValue(10)));
+    ASSERT_TRUE(runtime->writeHostValue(3, wordValue(90)));
     ASSERT_TRUE(waitFor([&] {
         return sim.holdingRegister(1, 0) == 322 && sim.holdingRegister(1, 1) == 10 &&
                sim.holdingRegister(1, 2) == 90;

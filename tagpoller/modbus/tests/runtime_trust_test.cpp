@@ -73,7 +73,7 @@ TEST_F(TrustTest, aWriteExceptionLeavesTheReadInFlightAndItsFrameAlone)
     refused.pause = 1500ms;
     refused.times = 1;
     sim.addFault(refused);
-    ASSERT_TRUE(runtime->WriteRequest(3, wordValue(5)));
+    ASSERT_TRUE(runtime->writeHostValue(3, wordValue(5)));
     const QString refusal =
         QStringLiteral("Channel [Chnl1], Device [Dev1] : write to Tag [W] refused by the "
                        "device, exception 4.");
@@ -85,7 +85,7 @@ TEST_F(TrustTest, aWriteExceptionLeavesTheReadInFlightAndItsFrameAlone)
     EXPECT_TRUE(onlyGood(1, 111)) << logTexts().join(u'\n').toStdString();
     EXPECT_TRUE(onlyGood(2, 222));
     EXPECT_TRUE(onlyGood(3, 333));
-    for (const CFrame &frame : deviceRuntime().frames())
+    for (const ReadFrame &frame : deviceRuntime().frames())
         EXPECT_EQ(frame.errors(), 0u) << frame.label().toStdString();
     EXPECT_EQ(sim.holdingRegister(1, 20), 333);
 }
@@ -221,7 +221,7 @@ TEST_F(TrustTest, aReusedRequestIdIsTakenFromItsFormerTagAndWritesLandOnTheNewOn
     EXPECT_EQ(second.requestId, 7);
 
     ASSERT_TRUE(waitFor([&] { return sink.count(7) >= 1; }));
-    ASSERT_TRUE(runtime->WriteRequest(7, wordValue(99)));
+    ASSERT_TRUE(runtime->writeHostValue(7, wordValue(99)));
     ASSERT_TRUE(waitFor([&] { return sim.holdingRegister(1, 1) == 99; }));
     ASSERT_TRUE(waitFor([&] { return sink.latest(7)->value.asInteger() == 99; }));
     EXPECT_EQ(sim.holdingRegister(1, 0), 10);
@@ -248,11 +248,11 @@ TEST_F(TrustTest, valuesTheTagCannotHoldAreRefusedAndNamed)
     startRuntime();
     ASSERT_TRUE(waitForValue(4));
 
-    runtime->WriteRequest(1, longValue(70000));
-    runtime->WriteRequest(2, doubleValue(std::numeric_limits<double>::quiet_NaN()));
-    runtime->WriteRequest(2, doubleValue(1e12));
-    runtime->WriteRequest(3, longValue(-1));
-    ASSERT_TRUE(runtime->WriteRequest(4, wordValue(4)));
+    runtime->writeHostValue(1, longValue(70000));
+    runtime->writeHostValue(2, doubleValue(std::numeric_limits<double>::quiet_NaN()));
+    runtime->writeHostValue(2, doubleValue(1e12));
+    runtime->writeHostValue(3, longValue(-1));
+    ASSERT_TRUE(runtime->writeHostValue(4, wordValue(4)));
     ASSERT_TRUE(waitFor([&] { return sim.holdingRegister(1, 9) == 4; }));
     ASSERT_TRUE(waitFor([&] { return sink.latest(4)->value.asInteger() == 4; }));
 
@@ -285,7 +285,7 @@ TEST_F(TrustTest, theWriteQueueIsBoundedAndWritesFromBeforeAReconnectAreNotRepla
     sim.stop();
     ASSERT_TRUE(waitFor([&] { return !channelRuntime().isConnected(); }));
     for (size_t i = 0; i < DeviceRuntime::MaxQueuedWrites + 5; ++i)
-        runtime->WriteRequest(1, wordValue(quint16(i % 1000)));
+        runtime->writeHostValue(1, wordValue(quint16(i % 1000)));
     EXPECT_EQ(deviceRuntime().writeQueue().size(), DeviceRuntime::MaxQueuedWrites);
     EXPECT_EQ(logCount(QStringLiteral("Channel [Chnl1], Device [Dev1] : 1000 writes are waiting, "
                                       "Tag [Setpoint] write request refused...")),
@@ -299,7 +299,7 @@ TEST_F(TrustTest, theWriteQueueIsBoundedAndWritesFromBeforeAReconnectAreNotRepla
         "Channel [Chnl1], Device [Dev1] : 1000 write requests queued before the connection was "
         "made were dropped, not sent...")));
     // A write after the reconnect goes out, alone.
-    ASSERT_TRUE(runtime->WriteRequest(1, wordValue(4321)));
+    ASSERT_TRUE(runtime->writeHostValue(1, wordValue(4321)));
     ASSERT_TRUE(waitFor([&] { return back.holdingRegister(1, 0) == 4321; }));
     EXPECT_EQ(back.writeLog().size(), 1u);
 }
@@ -321,7 +321,7 @@ TEST_F(TrustTest, aTagRunningPastItsAddressSpaceIsNamedAndNotRead)
     EXPECT_TRUE(logContains(QStringLiteral("Device: Dev1; Tag [Edge] at address 465535 runs past "
                                            "the end of its address space, it will not be read.")));
     // Every frame stays inside the space, so nothing made the channel reconnect.
-    for (const CFrame &frame : deviceRuntime().frames())
+    for (const ReadFrame &frame : deviceRuntime().frames())
         EXPECT_LE(frame.plan().start + frame.plan().count - 1, 465535);
     EXPECT_EQ(sim.counters().connectionsAccepted, 1u);
     EXPECT_FALSE(sink.latest(1));

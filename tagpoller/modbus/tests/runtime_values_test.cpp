@@ -67,9 +67,9 @@ protected:
         return QString::number(400001 + protocolAddress);
     }
 
-    const CFrame *frameOf(FrameSpace space, int device = 0)
+    const ReadFrame *frameOf(FrameSpace space, int device = 0)
     {
-        for (const CFrame &frame : deviceRuntime(0, device).frames()) {
+        for (const ReadFrame &frame : deviceRuntime(0, device).frames()) {
             if (frame.plan().space == space)
                 return &frame;
         }
@@ -79,7 +79,7 @@ protected:
     // Waits until the frame has been read `reads` more times.
     bool waitForMoreReads(FrameSpace space, quint32 reads, int device = 0)
     {
-        const CFrame *frame = frameOf(space, device);
+        const ReadFrame *frame = frameOf(space, device);
         if (!frame)
             return false;
         const quint32 target = frame->readsOk() + reads;

@@ -61,7 +61,7 @@ TEST_F(WideTypesTest, doubleInEveryOrderReadsExactlyAndWritesTheSameLayoutBack)
 
     const double written = 98765.4321e-7;
     for (size_t i = 0; i < std::size(layouts); ++i)
-        ASSERT_TRUE(runtime->WriteRequest(qint32(i + 1), doubleValue(written)));
+        ASSERT_TRUE(runtime->writeHostValue(qint32(i + 1), doubleValue(written)));
     for (size_t i = 0; i < std::size(layouts); ++i) {
         const auto unit = quint8(i + 1);
         const qint32 requestId = qint32(i + 1);
@@ -116,10 +116,10 @@ TEST_F(WideTypesTest, bcdAndLbcdReadAsNumbersAndWriteBackTheirDigits)
         EXPECT_EQ(total->value.asInteger64(), 12345678);
     }
 
-    ASSERT_TRUE(runtime->WriteRequest(1, wordValue(9876)));
-    ASSERT_TRUE(runtime->WriteRequest(2, dwordValue(87654321)));
-    ASSERT_TRUE(runtime->WriteRequest(11, longValue(9876)));
-    ASSERT_TRUE(runtime->WriteRequest(12, dwordValue(87654321)));
+    ASSERT_TRUE(runtime->writeHostValue(1, wordValue(9876)));
+    ASSERT_TRUE(runtime->writeHostValue(2, dwordValue(87654321)));
+    ASSERT_TRUE(runtime->writeHostValue(11, longValue(9876)));
+    ASSERT_TRUE(runtime->writeHostValue(12, dwordValue(87654321)));
     for (qint32 id : {1, 11})
         ASSERT_TRUE(waitFor([&] { return sink.latest(id)->value.asInteger() == 9876; }))
             << id << " " << show(sink.latest(id)->value) << "\n"
@@ -135,7 +135,7 @@ TEST_F(WideTypesTest, bcdAndLbcdReadAsNumbersAndWriteBackTheirDigits)
               (std::vector<std::uint16_t>{0x6587, 0x2143}));
 
     // A number a BCD register cannot hold is refused, not wrapped.
-    ASSERT_TRUE(runtime->WriteRequest(1, wordValue(10000)));
+    ASSERT_TRUE(runtime->writeHostValue(1, wordValue(10000)));
     EXPECT_TRUE(logContains(QStringLiteral("Channel [Chnl1], Device [Plain] : Tag [Count0] can not "
                                            "hold the value 10000, write request refused...")));
 }

@@ -53,12 +53,12 @@ TEST_F(WriteFunctionsTest, maskWriteSetsAndClearsOneBitWhileTheDeviceChangesTheO
     startRuntime();
     ASSERT_TRUE(waitFor([&] { return sink.latest(1) && sink.latest(2); }));
 
-    ASSERT_TRUE(runtime->WriteRequest(1, boolValue(true)));
-    ASSERT_TRUE(runtime->WriteRequest(2, boolValue(true)));
+    ASSERT_TRUE(runtime->writeHostValue(1, boolValue(true)));
+    ASSERT_TRUE(runtime->writeHostValue(2, boolValue(true)));
     ASSERT_TRUE(waitFor(
         [&] { return sink.latest(1)->value.asBoolean() && sink.latest(2)->value.asBoolean(); }));
-    ASSERT_TRUE(runtime->WriteRequest(1, boolValue(false)));
-    ASSERT_TRUE(runtime->WriteRequest(2, wordValue(0)));
+    ASSERT_TRUE(runtime->writeHostValue(1, boolValue(false)));
+    ASSERT_TRUE(runtime->writeHostValue(2, wordValue(0)));
     ASSERT_TRUE(waitFor(
         [&] { return !sink.latest(1)->value.asBoolean() && !sink.latest(2)->value.asBoolean(); }));
     sim.removeTask(changer);
@@ -94,8 +94,8 @@ TEST_F(WriteFunctionsTest, withoutMaskWritesBitsOfHoldingRegistersAreRefused)
     addTag(device, QStringLiteral("Level"), QStringLiteral("400002"), DataTypeCode::Word, 2);
     startRuntime();
     ASSERT_TRUE(waitForValue(2));
-    runtime->WriteRequest(1, boolValue(true));
-    ASSERT_TRUE(runtime->WriteRequest(2, wordValue(7)));
+    runtime->writeHostValue(1, boolValue(true));
+    ASSERT_TRUE(runtime->writeHostValue(2, wordValue(7)));
     ASSERT_TRUE(waitFor([&] { return !sim.writeLog().empty(); }));
     ASSERT_EQ(sim.writeLog().size(), 1u);
     EXPECT_EQ(sim.writeLog().front().function, 6);
@@ -126,11 +126,11 @@ TEST_F(WriteFunctionsTest, devicesWithoutFunctions5And6GetQuantityOneOf15And16)
     for (qint32 id = 1; id <= 5; ++id)
         ASSERT_TRUE(waitForValue(id)) << id;
 
-    ASSERT_TRUE(runtime->WriteRequest(1, wordValue(0xBEEF)));
-    ASSERT_TRUE(runtime->WriteRequest(2, wordValue(2024)));
-    ASSERT_TRUE(runtime->WriteRequest(3, boolValue(true)));
-    ASSERT_TRUE(runtime->WriteRequest(4, wordValue(0xCAFE)));
-    ASSERT_TRUE(runtime->WriteRequest(5, boolValue(true)));
+    ASSERT_TRUE(runtime->writeHostValue(1, wordValue(0xBEEF)));
+    ASSERT_TRUE(runtime->writeHostValue(2, wordValue(2024)));
+    ASSERT_TRUE(runtime->writeHostValue(3, boolValue(true)));
+    ASSERT_TRUE(runtime->writeHostValue(4, wordValue(0xCAFE)));
+    ASSERT_TRUE(runtime->writeHostValue(5, boolValue(true)));
     ASSERT_TRUE(waitFor([&] {
         return sink.latest(1)->value.asInteger() == 0xBEEF &&
                sink.latest(2)->value.asInteger() == 2024 && sink.latest(3)->value.asBoolean() &&
@@ -165,10 +165,10 @@ TEST_F(WriteFunctionsTest, deviceRefusingMaskWritesLogsTheTagAndTheQueueMovesOn)
     startRuntime();
     ASSERT_TRUE(waitForValue(2));
 
-    ASSERT_TRUE(runtime->WriteRequest(1, boolValue(true)));
-    ASSERT_TRUE(runtime->WriteRequest(2, wordValue(11)));
-    ASSERT_TRUE(runtime->WriteRequest(1, boolValue(false)));
-    ASSERT_TRUE(runtime->WriteRequest(2, wordValue(12)));
+    ASSERT_TRUE(runtime->writeHostValue(1, boolValue(true)));
+    ASSERT_TRUE(runtime->writeHostValue(2, wordValue(11)));
+    ASSERT_TRUE(runtime->writeHostValue(1, boolValue(false)));
+    ASSERT_TRUE(runtime->writeHostValue(2, wordValue(12)));
     ASSERT_TRUE(waitFor([&] { return sink.latest(2)->value.asInteger() == 12; }));
     const QString refused = QStringLiteral(
         "Channel [Chnl1], Device [Dev1] : write to Tag [Pump] refused by the device, exception 1.");

@@ -227,13 +227,13 @@ TEST_F(WritesTest, everyWritableTypeSendsItsRegistersAndReadsBack)
                requestId);
         placed.push_back({lane->unit, address, requestId});
     }
-    ASSERT_LE(lanes.size(), size_t(CTstActXDlg::MaxEngines));
+    ASSERT_LE(lanes.size(), size_t(EngineHost::MaxEngines));
     startRuntime();
 
     for (const Placed &at : placed)
         ASSERT_TRUE(waitForValue(at.requestId)) << at.requestId;
     for (size_t i = 0; i < std::size(cases); ++i)
-        ASSERT_TRUE(runtime->WriteRequest(placed[i].requestId, cases[i].hostValue))
+        ASSERT_TRUE(runtime->writeHostValue(placed[i].requestId, cases[i].hostValue))
             << cases[i].what;
 
     // Each value comes back from the device and is handed over again.
@@ -293,14 +293,14 @@ TEST_F(WritesTest, refusedWritesSendNothing)
     startRuntime();
     ASSERT_TRUE(waitForValue(6));
 
-    runtime->WriteRequest(1, wordValue(99));
-    runtime->WriteRequest(2, boolValue(true));
-    runtime->WriteRequest(3, doubleValue(1.5));
-    runtime->WriteRequest(4, wordValue(5));
-    runtime->WriteRequest(5, boolValue(true));
-    EXPECT_FALSE(runtime->WriteRequest(999, wordValue(1)));
+    runtime->writeHostValue(1, wordValue(99));
+    runtime->writeHostValue(2, boolValue(true));
+    runtime->writeHostValue(3, doubleValue(1.5));
+    runtime->writeHostValue(4, wordValue(5));
+    runtime->writeHostValue(5, boolValue(true));
+    EXPECT_FALSE(runtime->writeHostValue(999, wordValue(1)));
     // Queued last: once it has gone out, everything before it has had its turn.
-    ASSERT_TRUE(runtime->WriteRequest(6, wordValue(1234)));
+    ASSERT_TRUE(runtime->writeHostValue(6, wordValue(1234)));
     ASSERT_TRUE(waitFor([&] { return readAfterWrites(sim, 1, 1); }));
 
     std::vector<std::string> sent;
@@ -348,7 +348,7 @@ TEST_F(WritesTest, dutyCycleSetsWritesPerRead)
     // between these calls.
     for (size_t i = 0; i < std::size(cases); ++i) {
         for (int w = 0; w < cases[i].writes; ++w)
-            ASSERT_TRUE(runtime->WriteRequest(firstIds[i].second + w, wordValue(quint16(w + 1))));
+            ASSERT_TRUE(runtime->writeHostValue(firstIds[i].second + w, wordValue(quint16(w + 1))));
     }
 
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -385,11 +385,11 @@ TEST_F(WritesTest, writeQueuedAfterAFullDutyCycleWaitsForTheRead)
     startRuntime();
     ASSERT_TRUE(waitForValue(1));
 
-    ASSERT_TRUE(runtime->WriteRequest(1, wordValue(11)));
+    ASSERT_TRUE(runtime->writeHostValue(1, wordValue(11)));
     ASSERT_TRUE(waitFor([&] { return writesOf(sim, 1).size() == 1; }));
     // The device's next turn comes with the channel's next tick, long after
     // this; with a duty cycle of 1 it belongs to a read.
-    ASSERT_TRUE(runtime->WriteRequest(2, wordValue(22)));
+    ASSERT_TRUE(runtime->writeHostValue(2, wordValue(22)));
     ASSERT_TRUE(waitFor([&] { return readAfterWrites(sim, 1, 2); }));
 
     EXPECT_EQ(turnsFromFirstWrite(sim.requestLog(), 1).substr(0, 3), "WRW");
@@ -431,12 +431,12 @@ TEST_F(WritesTest, writeOptimizationKeepsOnlyTheLatestValue)
     for (size_t i = 0; i < std::size(cases); ++i) {
         const qint32 speed = qint32(i + 1) * 10 + 1;
         const qint32 run = speed + 1;
-        ASSERT_TRUE(runtime->WriteRequest(speed, wordValue(10)));
-        ASSERT_TRUE(runtime->WriteRequest(run, boolValue(true)));
-        ASSERT_TRUE(runtime->WriteRequest(speed, wordValue(20)));
-        ASSERT_TRUE(runtime->WriteRequest(run, boolValue(false)));
-        ASSERT_TRUE(runtime->WriteRequest(speed, wordValue(30)));
-        ASSERT_TRUE(runtime->WriteRequest(run, boolValue(true)));
+        ASSERT_TRUE(runtime->writeHostValue(speed, wordValue(10)));
+        ASSERT_TRUE(runtime->writeHostValue(run, boolValue(true)));
+        ASSERT_TRUE(runtime->writeHostValue(speed, wordValue(20)));
+        ASSERT_TRUE(runtime->writeHostValue(run, boolValue(false)));
+        ASSERT_TRUE(runtime->writeHostValue(speed, wordValue(30)));
+        ASSERT_TRUE(runtime->writeHostValue(run, boolValue(true)));
     }
 
     for (size_t i = 0; i < std::size(cases); ++i) {

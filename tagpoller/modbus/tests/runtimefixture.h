@@ -33,7 +33,7 @@ public:
         bool inError = false;
     };
 
-    void QueueTagValue(qint32 requestId, const CModData &value, bool inError) override
+    void queueTagValue(qint32 requestId, const CModData &value, bool inError) override
     {
         deliveries.push_back({requestId, value, inError});
     }

@@ -22,7 +22,7 @@ constexpr int HeightInDialogUnits = 261;
 
 } // namespace
 
-CDignoDlg::CDignoDlg(std::vector<CDgnoObj> rows, QSettings &settings, QWidget *parent)
+CDignoDlg::CDignoDlg(std::vector<DiagnosticsRow> rows, QSettings &settings, QWidget *parent)
     : QDialog(parent), m_settings(settings)
 {
     setWindowTitle(QStringLiteral("Status"));

@@ -31,7 +31,7 @@ public:
 
     // `settings` keeps the column widths in "DiagnoList"; it must outlive the
     // window.
-    CDignoDlg(std::vector<CDgnoObj> rows, QSettings &settings, QWidget *parent = nullptr);
+    CDignoDlg(std::vector<DiagnosticsRow> rows, QSettings &settings, QWidget *parent = nullptr);
 
     QTableView *list() const { return m_list; }
     DiagnosticsModel *model() const { return m_model; }

@@ -19,7 +19,7 @@ const std::array<QString, DiagnosticsModel::ColumnCount> &columnTitles()
 
 } // namespace
 
-DiagnosticsModel::DiagnosticsModel(std::vector<CDgnoObj> rows, QObject *parent)
+DiagnosticsModel::DiagnosticsModel(std::vector<DiagnosticsRow> rows, QObject *parent)
     : QAbstractTableModel(parent), m_rows(std::move(rows))
 {}
 

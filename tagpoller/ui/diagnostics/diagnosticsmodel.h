@@ -15,7 +15,7 @@ class DiagnosticsModel : public QAbstractTableModel
 public:
     static constexpr int ColumnCount = 13;
 
-    explicit DiagnosticsModel(std::vector<CDgnoObj> rows, QObject *parent = nullptr);
+    explicit DiagnosticsModel(std::vector<DiagnosticsRow> rows, QObject *parent = nullptr);
 
     static QString columnTitle(int column);
 
@@ -25,7 +25,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    const CDgnoObj &row(int row) const { return m_rows[size_t(row)]; }
+    const DiagnosticsRow &row(int row) const { return m_rows[size_t(row)]; }
 
     // Every cell's text may have changed: views ask again.
     void refresh();
@@ -34,5 +34,5 @@ public:
     void release();
 
 private:
-    std::vector<CDgnoObj> m_rows;
+    std::vector<DiagnosticsRow> m_rows;
 };

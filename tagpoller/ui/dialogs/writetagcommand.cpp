@@ -75,5 +75,5 @@ void WriteSelectedTag(QWidget *parent, Notifier &notifier,
     if (runtime == nullptr)
         return;
     if (DeviceRuntime *deviceRuntime = runtime->deviceRuntime(after.device))
-        deviceRuntime->QueueWrite(*tag, *value);
+        deviceRuntime->queueWrite(*tag, *value);
 }

@@ -116,11 +116,11 @@ protected:
         return [this] { return runtime.get(); };
     }
 
-    const std::deque<CWrtTagVal> &queueOf(const CModDevice *which)
+    const std::deque<QueuedWrite> &queueOf(const CModDevice *which)
     {
         DeviceRuntime *deviceRuntime = runtime->deviceRuntime(which);
         EXPECT_NE(deviceRuntime, nullptr);
-        static const std::deque<CWrtTagVal> none;
+        static const std::deque<QueuedWrite> none;
         return deviceRuntime ? deviceRuntime->writeQueue() : none;
     }
 

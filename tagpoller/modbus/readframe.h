@@ -5,20 +5,20 @@
 
 #include <QString>
 
-class CMbaxp;
+class ModbusTcpClient;
 class DeviceRuntime;
 
 // One planned read request of a device during a run, with the counters the
 // diagnostics window shows. Frames are made by planning at run start and only
 // change their counters and their disabled flag until the next run.
-class CFrame
+class ReadFrame
 {
 public:
     // The fourth "illegal data address" reply to a frame switches it off.
     static constexpr int IllegalAddressRepliesTolerated = 3;
     static constexpr quint8 IllegalDataAddress = 2;
 
-    explicit CFrame(PlannedFrame plan);
+    explicit ReadFrame(PlannedFrame plan);
 
     const PlannedFrame &plan() const { return m_plan; }
     bool isDisabled() const { return m_disabled; }
@@ -32,22 +32,22 @@ public:
 
     // Sends the frame's read when the engine's socket has become ready; the
     // sent tick is taken either way.
-    void SendRead(quint16 transactionId, CMbaxp &engine);
+    void sendRead(quint16 transactionId, ModbusTcpClient &engine);
     // Takes the engine's stored reply into the frame's tags.
-    void OnFrameReply(DeviceRuntime &device, CMbaxp &engine);
+    void takeReply(DeviceRuntime &device, ModbusTcpClient &engine);
     // An exception reply: the frame's tags enter the error state. Returns true
     // when this reply disabled the frame.
-    bool OnFrameException(DeviceRuntime &device, quint8 code);
+    bool takeException(DeviceRuntime &device, quint8 code);
     // The values of the frame's tags can no longer be vouched for (a read
     // that timed out, a connection lost): every tag that has a value enters
     // the error state until its next good read. A tag without one has nothing
     // to take back and stays silent until its first value.
-    void ValuesNoLongerCurrent(DeviceRuntime &device);
+    void markValuesNotCurrent(DeviceRuntime &device);
 
     // "Frm: %d Addr: [%d to %d]"
     QString label() const;
     // Columns 0 and 5 to 12 of the diagnostics window; others are empty.
-    QString GetDiagnosticText(int column) const;
+    QString diagnosticText(int column) const;
 
     quint16 transactionId() const { return m_transactionId; }
     quint32 readsOk() const { return m_readsOk; }

@@ -1,17 +1,17 @@
-#include "cframe.h"
+#include "readframe.h"
 
 #include <QDateTime>
 
 #include <algorithm>
 
-#include "cmbaxp.h"
 #include "cmodtag.h"
 #include "deviceruntime.h"
+#include "modbustcpclient.h"
 #include "tagruntime.h"
 
-CFrame::CFrame(PlannedFrame plan) : m_plan(std::move(plan)) {}
+ReadFrame::ReadFrame(PlannedFrame plan) : m_plan(std::move(plan)) {}
 
-void CFrame::SendRead(quint16 transactionId, CMbaxp &engine)
+void ReadFrame::sendRead(quint16 transactionId, ModbusTcpClient &engine)
 {
     m_transactionId = transactionId;
     if (engine.isSocketReady()) {
@@ -20,16 +20,16 @@ void CFrame::SendRead(quint16 transactionId, CMbaxp &engine)
         const auto count = quint16(m_plan.count);
         switch (m_plan.space) {
         case FrameSpace::HoldingRegisters:
-            engine.ReadHoldingRegisters(transactionId, unit, start, count);
+            engine.readHoldingRegisters(transactionId, unit, start, count);
             break;
         case FrameSpace::InputRegisters:
-            engine.ReadInputRegisters(transactionId, unit, start, count);
+            engine.readInputRegisters(transactionId, unit, start, count);
             break;
         case FrameSpace::InputStatus:
-            engine.ReadInputStatus(transactionId, unit, start, count);
+            engine.readDiscreteInputs(transactionId, unit, start, count);
             break;
         case FrameSpace::Coils:
-            engine.ReadCoilStatus(transactionId, unit, start, count);
+            engine.readCoils(transactionId, unit, start, count);
             break;
         }
     }
@@ -37,7 +37,7 @@ void CFrame::SendRead(quint16 transactionId, CMbaxp &engine)
     m_everSent = true;
 }
 
-qint64 CFrame::msUntilDue(RuntimeClock::Tick now) const
+qint64 ReadFrame::msUntilDue(RuntimeClock::Tick now) const
 {
     if (!m_everSent)
         return 0;
@@ -46,10 +46,10 @@ qint64 CFrame::msUntilDue(RuntimeClock::Tick now) const
     return std::max<qint64>(0, m_scanRateMs - RuntimeClock::elapsed(m_sentTick, now));
 }
 
-void CFrame::OnFrameReply(DeviceRuntime &device, CMbaxp &engine)
+void ReadFrame::takeReply(DeviceRuntime &device, ModbusTcpClient &engine)
 {
     const RuntimeServices &services = device.services();
-    const std::vector<CAddrTag> &addressTags = device.addressTags();
+    const std::vector<AddressRecord> &addressTags = device.addressTags();
     const quint8 unit = m_plan.unitId;
     const bool bits = m_plan.space == FrameSpace::Coils || m_plan.space == FrameSpace::InputStatus;
     const qint64 readTimeMs = QDateTime::currentMSecsSinceEpoch();
@@ -57,8 +57,8 @@ void CFrame::OnFrameReply(DeviceRuntime &device, CMbaxp &engine)
     if (bits) {
         bool missingBitLogged = false;
         for (int recordIndex : m_plan.records) {
-            const CAddrTag &record = addressTags[size_t(recordIndex)];
-            const std::optional<bool> bit = engine.GetCoilBit(unit, record.indexInFrame);
+            const AddressRecord &record = addressTags[size_t(recordIndex)];
+            const std::optional<bool> bit = engine.coilBit(unit, record.indexInFrame);
             // The reply was checked against the quantity asked for, so a bit
             // can be missing only if the plan and the reply disagree; it then
             // reads 0, and one line per reply says so.
@@ -68,17 +68,17 @@ void CFrame::OnFrameReply(DeviceRuntime &device, CMbaxp &engine)
                                  .arg(device.name(), label()));
             }
             for (CModTag *tag : record.tags)
-                TagRuntime::UpdateBit(*tag, bit.value_or(false), readTimeMs, services);
+                TagRuntime::updateBit(*tag, bit.value_or(false), readTimeMs, services);
         }
     } else {
         const ValueCodec::WordOrder wordOrder = device.wordOrder();
         const ValueCodec::BitOrder bitOrder = device.bitOrder();
         for (int recordIndex : m_plan.records) {
-            const CAddrTag &record = addressTags[size_t(recordIndex)];
+            const AddressRecord &record = addressTags[size_t(recordIndex)];
             const std::span<const quint16> registers =
                 engine.registers(unit, record.indexInFrame, record.width);
             for (CModTag *tag : record.tags)
-                TagRuntime::DecodeRegisters(*tag, registers, wordOrder, bitOrder, readTimeMs,
+                TagRuntime::decodeRegisters(*tag, registers, wordOrder, bitOrder, readTimeMs,
                                             services);
         }
     }
@@ -94,17 +94,17 @@ void CFrame::OnFrameReply(DeviceRuntime &device, CMbaxp &engine)
                 .arg(m_turnaround));
 }
 
-void CFrame::ValuesNoLongerCurrent(DeviceRuntime &device)
+void ReadFrame::markValuesNotCurrent(DeviceRuntime &device)
 {
     for (int recordIndex : m_plan.records) {
         for (CModTag *tag : device.addressTags()[size_t(recordIndex)].tags) {
             if (tag->flags & CModTag::ValuePresent)
-                TagRuntime::EnterErrorState(*tag, device.services());
+                TagRuntime::enterErrorState(*tag, device.services());
         }
     }
 }
 
-bool CFrame::OnFrameException(DeviceRuntime &device, quint8 code)
+bool ReadFrame::takeException(DeviceRuntime &device, quint8 code)
 {
     m_lastExceptionCode = code;
     bool disabledNow = false;
@@ -124,20 +124,20 @@ bool CFrame::OnFrameException(DeviceRuntime &device, quint8 code)
     }
     for (int recordIndex : m_plan.records) {
         for (CModTag *tag : device.addressTags()[size_t(recordIndex)].tags)
-            TagRuntime::EnterErrorState(*tag, device.services());
+            TagRuntime::enterErrorState(*tag, device.services());
     }
     ++m_errors;
     received();
     return disabledNow;
 }
 
-void CFrame::received()
+void ReadFrame::received()
 {
     m_receivedTick = RuntimeClock::now();
     m_turnaround = m_receivedTick - m_sentTick;
 }
 
-QString CFrame::label() const
+QString ReadFrame::label() const
 {
     return QStringLiteral("Frm: %1 Addr: [%2 to %3]")
         .arg(m_plan.frameIndex)
@@ -145,7 +145,7 @@ QString CFrame::label() const
         .arg(m_plan.end);
 }
 
-QString CFrame::GetDiagnosticText(int column) const
+QString ReadFrame::diagnosticText(int column) const
 {
     switch (column) {
     case 0:

@@ -18,33 +18,33 @@
 class QTcpSocket;
 
 // The engine's view of a device: the callbacks of its unit id.
-class MbUnitClient
+class UnitReplyHandler
 {
 public:
-    virtual ~MbUnitClient() = default;
-    virtual void OnResponse() = 0;                 // a read reply was taken
-    virtual void OnWriteReply() = 0;               // a write was echoed
-    virtual void OnRequestFailed(quint8 code) = 0; // an exception reply to a read
+    virtual ~UnitReplyHandler() = default;
+    virtual void onReadReply() = 0;                // a read reply was taken
+    virtual void onWriteReply() = 0;               // a write was echoed
+    virtual void onReadException(quint8 code) = 0; // an exception reply to a read
     // An exception reply to a write. Its own path: a read may be in flight,
     // and its reply must still land in the frame that asked for it.
-    virtual void OnWriteFailed(quint8 code) = 0;
+    virtual void onWriteException(quint8 code) = 0;
 };
 
 // The engine's view of its channel: the timer, the next turn and the end of a
 // connection attempt.
-class MbEngineOwner
+class EngineOwner
 {
 public:
-    virtual ~MbEngineOwner() = default;
+    virtual ~EngineOwner() = default;
     virtual bool isActive() const = 0;
     virtual QString channelName() const = 0;
-    virtual void OnTick() = 0;          // every 500 ms while active
-    virtual void OnNextRequested() = 0; // a device finished a read
-    virtual void OnConnectFinished(bool success) = 0;
+    virtual void onTick() = 0;     // every 500 ms while active
+    virtual void onNextTurn() = 0; // a device finished a read
+    virtual void onConnectFinished(bool success) = 0;
 };
 
 // The last request sent to a unit, and what its reply carried.
-struct CModRead
+struct SentRead
 {
     QByteArray request;             // the whole ADU; empty before the first request
     bool answered = true;           // a request is answered once; later copies are stale
@@ -52,18 +52,18 @@ struct CModRead
     std::vector<quint16> registers; // a register reply's registers
 };
 
-struct CModWrite
+struct SentWrite
 {
     QByteArray request;
     bool answered = true;
 };
 
-struct CMbDevice
+struct UnitRecord
 {
     quint8 unitId = 0;
-    MbUnitClient *device = nullptr;
-    CModRead read;
-    CModWrite write;
+    UnitReplyHandler *device = nullptr;
+    SentRead read;
+    SentWrite write;
 };
 
 // The Modbus TCP client of one channel: it owns the channel's one connection,
@@ -75,7 +75,7 @@ struct CMbDevice
 // A read and a write of the same unit may be outstanding together: a reply is
 // checked against the read record for functions 1 to 4 and against the write
 // record for 5, 6, 15, 16 and 22.
-class CMbaxp : public QObject
+class ModbusTcpClient : public QObject
 {
     Q_OBJECT
 public:
@@ -83,64 +83,65 @@ public:
     // The most one receive takes from the kernel: a dozen whole replies.
     static constexpr qsizetype ReceiveRoom = 4096;
 
-    explicit CMbaxp(const RuntimeServices &services, QObject *parent = nullptr);
-    ~CMbaxp() override;
+    explicit ModbusTcpClient(const RuntimeServices &services, QObject *parent = nullptr);
+    ~ModbusTcpClient() override;
 
-    void setOwner(MbEngineOwner *owner) { m_owner = owner; }
+    void setOwner(EngineOwner *owner) { m_owner = owner; }
     // Opens "<channel>.txt" beside the project for the trace lines, when error
     // files are generated.
-    void OpenErrFile(const QString &channelName);
+    void openTraceFile(const QString &channelName);
     ErrorFileWriter &errorFile() { return m_errorFile; }
     bool tracing() const { return m_errorFile.isActive(); }
 
     // Registers a unit id once; a second device with the id is not registered.
-    void AddUnit(quint8 unitId, MbUnitClient *device);
+    void addUnit(quint8 unitId, UnitReplyHandler *device);
     bool hasUnit(quint8 unitId) const { return m_unitIndex[unitId] >= 0; }
 
     // Starts a connection attempt that ends within `timeout`; the owner hears
-    // the result through OnConnectFinished(). An attempt in progress, or an
+    // the result through onConnectFinished(). An attempt in progress, or an
     // open connection, is closed first.
-    void OpenSocket(const QString &ipv4Address, quint16 port, std::chrono::milliseconds timeout);
+    void openConnection(const QString &ipv4Address, quint16 port,
+                        std::chrono::milliseconds timeout);
     // Closes the connection (or the attempt) without telling the owner.
-    void CloseSocket();
+    void closeConnection();
 
     bool isConnected() const { return m_connected; }
     bool isConnecting() const { return m_connecting; }
     // Set by the first successful connection and kept for the engine's life.
     bool isSocketReady() const { return m_socketReady; }
 
-    void ReadCoilStatus(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity);
-    void ReadInputStatus(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity);
-    void ReadHoldingRegisters(quint16 transactionId, quint8 unitId, quint16 start,
+    void readCoils(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity);
+    void readDiscreteInputs(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity);
+    void readHoldingRegisters(quint16 transactionId, quint8 unitId, quint16 start,
                               quint16 quantity);
-    void ReadInputRegisters(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity);
-    void SetCoil(quint16 transactionId, quint8 unitId, quint16 address, bool on);
-    void SetRegister(quint16 transactionId, quint8 unitId, quint16 address, quint16 value);
-    void SetRegister_2(quint16 transactionId, quint8 unitId, quint16 address, quint16 first,
-                       quint16 second);
+    void readInputRegisters(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity);
+    void writeCoil(quint16 transactionId, quint8 unitId, quint16 address, bool on);
+    void writeRegister(quint16 transactionId, quint8 unitId, quint16 address, quint16 value);
+    void writeRegisterPair(quint16 transactionId, quint8 unitId, quint16 address, quint16 first,
+                           quint16 second);
     // Function 16 with any number of registers (one, for devices without 6).
-    void SetRegisters(quint16 transactionId, quint8 unitId, quint16 address,
-                      std::span<const quint16> values);
+    void writeRegisters(quint16 transactionId, quint8 unitId, quint16 address,
+                        std::span<const quint16> values);
     // Function 15 (one coil, for devices without 5).
-    void SetCoils(quint16 transactionId, quint8 unitId, quint16 address,
-                  std::span<const bool> coils);
+    void writeCoils(quint16 transactionId, quint8 unitId, quint16 address,
+                    std::span<const bool> coils);
     // Function 22: one bit of a holding register, the others left to the device.
-    void MaskWriteRegister(quint16 transactionId, quint8 unitId, quint16 address, quint16 andMask,
+    void maskWriteRegister(quint16 transactionId, quint8 unitId, quint16 address, quint16 andMask,
                            quint16 orMask);
 
     // Bit `index` of the unit's last bit reply; nothing when the reply had no
     // such bit or the unit is not registered.
-    std::optional<bool> GetCoilBit(quint8 unitId, int index) const;
+    std::optional<bool> coilBit(quint8 unitId, int index) const;
     // Register `index` of the unit's last register reply: 0xFFFF beyond the
     // registers received, 0 for a unit that is not registered.
-    quint16 GetRegister(quint8 unitId, int index) const;
+    quint16 registerValue(quint8 unitId, int index) const;
     // The registers from `index` on, at most `count`.
     std::span<const quint16> registers(quint8 unitId, int index, int count) const;
 
     // Asks the owner to serve its next device: once the receive that carried
     // the reply is handled (no round through the event loop between a reply
     // and the next request), or from the event loop when called elsewhere.
-    void PostNext();
+    void requestNextTurn();
 
     // Counted for the diagnostics and the tests.
     quint64 protocolErrors() const { return m_protocolErrors; }
@@ -160,24 +161,24 @@ private:
     void connectionLost();
 
     void processReply(QByteArrayView adu);
-    void takeRead(CMbDevice &unit, QByteArrayView adu);
-    void takeWrite(CMbDevice &unit, QByteArrayView adu);
+    void takeRead(UnitRecord &unit, QByteArrayView adu);
+    void takeWrite(UnitRecord &unit, QByteArrayView adu);
     void ignoreReply(quint8 unitId, quint8 function, const QString &why);
 
-    CMbDevice *unit(quint8 unitId);
-    const CMbDevice *unit(quint8 unitId) const;
+    UnitRecord *unit(quint8 unitId);
+    const UnitRecord *unit(quint8 unitId) const;
     void sendRead(ModbusTcp::FunctionCode function, const char *operation, quint16 transactionId,
                   quint8 unitId, quint16 start, quint16 quantity);
     bool send(const QByteArray &frame);
     // Sends the unit's prepared write request; false (traced) when it failed.
-    bool sendWrite(CMbDevice &record, const char *operation);
+    bool sendWrite(UnitRecord &record, const char *operation);
     void trace(const QString &line);
 
     RuntimeServices m_services;
-    MbEngineOwner *m_owner = nullptr;
+    EngineOwner *m_owner = nullptr;
     ErrorFileWriter m_errorFile;
 
-    std::vector<CMbDevice> m_units;
+    std::vector<UnitRecord> m_units;
     std::array<int, 256> m_unitIndex; // unit id -> position in m_units, -1 if none
 
     QPointer<QTcpSocket> m_socket;

@@ -1,4 +1,4 @@
-#include "cmbaxp.h"
+#include "modbustcpclient.h"
 
 #include <QLoggingCategory>
 #include <QTcpSocket>
@@ -62,43 +62,43 @@ bool isWriteFunctionByte(quint8 function)
 
 } // namespace
 
-CMbaxp::CMbaxp(const RuntimeServices &services, QObject *parent)
+ModbusTcpClient::ModbusTcpClient(const RuntimeServices &services, QObject *parent)
     : QObject(parent)
     , m_services(services)
     , m_errorFile(services.generateErrorFiles, services.errorFileMinutes)
 {
     m_unitIndex.fill(-1);
     m_connectTimer.setSingleShot(true);
-    connect(&m_connectTimer, &QTimer::timeout, this, &CMbaxp::onConnectTimeout);
-    connect(&m_tickTimer, &QTimer::timeout, this, &CMbaxp::onTickTimer);
+    connect(&m_connectTimer, &QTimer::timeout, this, &ModbusTcpClient::onConnectTimeout);
+    connect(&m_tickTimer, &QTimer::timeout, this, &ModbusTcpClient::onTickTimer);
     m_tickTimer.start(TickPeriod);
 }
 
-CMbaxp::~CMbaxp()
+ModbusTcpClient::~ModbusTcpClient()
 {
-    CloseSocket();
+    closeConnection();
 }
 
-void CMbaxp::OpenErrFile(const QString &channelName)
+void ModbusTcpClient::openTraceFile(const QString &channelName)
 {
     m_errorFile.OpenErrFile(channelName + QStringLiteral(".txt"), m_services.projectFolder);
 }
 
-void CMbaxp::AddUnit(quint8 unitId, MbUnitClient *device)
+void ModbusTcpClient::addUnit(quint8 unitId, UnitReplyHandler *device)
 {
     if (hasUnit(unitId))
         return;
     m_unitIndex[unitId] = int(m_units.size());
-    m_units.push_back(CMbDevice{unitId, device, {}, {}});
+    m_units.push_back(UnitRecord{unitId, device, {}, {}});
 }
 
-CMbDevice *CMbaxp::unit(quint8 unitId)
+UnitRecord *ModbusTcpClient::unit(quint8 unitId)
 {
     const int index = m_unitIndex[unitId];
     return index < 0 ? nullptr : &m_units[size_t(index)];
 }
 
-const CMbDevice *CMbaxp::unit(quint8 unitId) const
+const UnitRecord *ModbusTcpClient::unit(quint8 unitId) const
 {
     const int index = m_unitIndex[unitId];
     return index < 0 ? nullptr : &m_units[size_t(index)];
@@ -106,16 +106,17 @@ const CMbDevice *CMbaxp::unit(quint8 unitId) const
 
 // Connection
 
-void CMbaxp::OpenSocket(const QString &ipv4Address, quint16 port, std::chrono::milliseconds timeout)
+void ModbusTcpClient::openConnection(const QString &ipv4Address, quint16 port,
+                                     std::chrono::milliseconds timeout)
 {
-    CloseSocket();
+    closeConnection();
 
     auto *socket = new QTcpSocket(this);
     m_socket = socket;
-    connect(socket, &QTcpSocket::connected, this, &CMbaxp::onConnected);
-    connect(socket, &QTcpSocket::errorOccurred, this, &CMbaxp::onSocketError);
-    connect(socket, &QTcpSocket::disconnected, this, &CMbaxp::onDisconnected);
-    connect(socket, &QTcpSocket::readyRead, this, &CMbaxp::onReadyRead);
+    connect(socket, &QTcpSocket::connected, this, &ModbusTcpClient::onConnected);
+    connect(socket, &QTcpSocket::errorOccurred, this, &ModbusTcpClient::onSocketError);
+    connect(socket, &QTcpSocket::disconnected, this, &ModbusTcpClient::onDisconnected);
+    connect(socket, &QTcpSocket::readyRead, this, &ModbusTcpClient::onReadyRead);
 
     m_framer.clear();
     m_connecting = true;
@@ -123,7 +124,7 @@ void CMbaxp::OpenSocket(const QString &ipv4Address, quint16 port, std::chrono::m
     socket->connectToHost(ipv4Address, port, QIODevice::ReadWrite | QIODevice::Unbuffered);
 }
 
-void CMbaxp::CloseSocket()
+void ModbusTcpClient::closeConnection()
 {
     m_connectTimer.stop();
     m_connecting = false;
@@ -138,7 +139,7 @@ void CMbaxp::CloseSocket()
     m_framer.clear();
 }
 
-void CMbaxp::onConnected()
+void ModbusTcpClient::onConnected()
 {
     m_connectTimer.stop();
     m_connecting = false;
@@ -147,7 +148,7 @@ void CMbaxp::onConnected()
     // only hold them back.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (m_owner)
-        m_owner->OnConnectFinished(true);
+        m_owner->onConnectFinished(true);
 
     if (!m_socketReady && m_owner && m_services.verbose())
         m_services.log(
@@ -156,21 +157,21 @@ void CMbaxp::onConnected()
     m_socketReady = true;
 }
 
-void CMbaxp::failConnectAttempt(const QString &reason)
+void ModbusTcpClient::failConnectAttempt(const QString &reason)
 {
     trace(QStringLiteral("Connect failed: %1").arg(reason));
-    CloseSocket();
+    closeConnection();
     if (m_owner)
-        m_owner->OnConnectFinished(false);
+        m_owner->onConnectFinished(false);
 }
 
-void CMbaxp::onConnectTimeout()
+void ModbusTcpClient::onConnectTimeout()
 {
     if (m_connecting)
         failConnectAttempt(QStringLiteral("no answer within the connect timeout"));
 }
 
-void CMbaxp::onSocketError()
+void ModbusTcpClient::onSocketError()
 {
     if (!m_socket)
         return;
@@ -188,7 +189,7 @@ void CMbaxp::onSocketError()
     connectionLost();
 }
 
-void CMbaxp::onDisconnected()
+void ModbusTcpClient::onDisconnected()
 {
     if (m_connected) {
         trace(QStringLiteral("Connection closed by the device."));
@@ -196,20 +197,20 @@ void CMbaxp::onDisconnected()
     }
 }
 
-void CMbaxp::connectionLost()
+void ModbusTcpClient::connectionLost()
 {
     // The socket stays until the channel closes it; the channel sees the
     // cleared flag at its next tick and reconnects.
     m_connected = false;
 }
 
-void CMbaxp::onTickTimer()
+void ModbusTcpClient::onTickTimer()
 {
     if (m_owner && m_owner->isActive())
-        m_owner->OnTick();
+        m_owner->onTick();
 }
 
-void CMbaxp::PostNext()
+void ModbusTcpClient::requestNextTurn()
 {
     if (m_inReadyRead) {
         ++m_nextPending;
@@ -219,14 +220,14 @@ void CMbaxp::PostNext()
         this,
         [this] {
             if (m_owner)
-                m_owner->OnNextRequested();
+                m_owner->onNextTurn();
         },
         Qt::QueuedConnection);
 }
 
 // Receiving
 
-void CMbaxp::onReadyRead()
+void ModbusTcpClient::onReadyRead()
 {
     m_inReadyRead = true;
     drainSocket();
@@ -234,11 +235,11 @@ void CMbaxp::onReadyRead()
     // One turn per reply that asked for one, as the queued calls gave.
     for (; m_nextPending > 0; --m_nextPending) {
         if (m_owner)
-            m_owner->OnNextRequested();
+            m_owner->onNextTurn();
     }
 }
 
-void CMbaxp::drainSocket()
+void ModbusTcpClient::drainSocket()
 {
     if (!m_socket)
         return;
@@ -273,7 +274,7 @@ void CMbaxp::drainSocket()
             trace(QStringLiteral("Protocol error: %1").arg(framerErrorText(next.error)));
             // The stream has lost its framing: nothing after this point
             // can be trusted, so the connection goes and is made anew.
-            CloseSocket();
+            closeConnection();
             return;
         }
         processReply(next.adu);
@@ -282,12 +283,12 @@ void CMbaxp::drainSocket()
     }
 }
 
-void CMbaxp::processReply(QByteArrayView adu)
+void ModbusTcpClient::processReply(QByteArrayView adu)
 {
     qCDebug(lcEngineLowLevel) << "reply" << adu.toByteArray().toHex(' ');
     const quint8 unitId = quint8(adu.at(ModbusTcp::MbapHeaderSize - 1));
     const quint8 function = ModbusTcp::functionByte(adu);
-    CMbDevice *record = unit(unitId);
+    UnitRecord *record = unit(unitId);
     if (!record) {
         ignoreReply(unitId, function, QStringLiteral("unit id not on this channel"));
         return;
@@ -300,9 +301,9 @@ void CMbaxp::processReply(QByteArrayView adu)
         ignoreReply(unitId, function, QStringLiteral("unexpected function code"));
 }
 
-void CMbaxp::takeRead(CMbDevice &record, QByteArrayView adu)
+void ModbusTcpClient::takeRead(UnitRecord &record, QByteArrayView adu)
 {
-    CModRead &read = record.read;
+    SentRead &read = record.read;
     if (read.answered) {
         ignoreReply(record.unitId, ModbusTcp::functionByte(adu),
                     QStringLiteral("no read outstanding"));
@@ -311,7 +312,7 @@ void CMbaxp::takeRead(CMbDevice &record, QByteArrayView adu)
     const ModbusTcp::ReplyCheck check = ModbusTcp::checkReply(read.request, adu);
     if (check.status == ModbusTcp::ReplyStatus::Exception) {
         read.answered = true;
-        record.device->OnRequestFailed(check.exceptionCode);
+        record.device->onReadException(check.exceptionCode);
         return;
     }
     if (!check.isOk()) {
@@ -333,12 +334,12 @@ void CMbaxp::takeRead(CMbDevice &record, QByteArrayView adu)
                 quint16((quint8(data[qsizetype(2 * i)]) << 8) | quint8(data[qsizetype(2 * i + 1)]));
         read.bitBytes.clear();
     }
-    record.device->OnResponse();
+    record.device->onReadReply();
 }
 
-void CMbaxp::takeWrite(CMbDevice &record, QByteArrayView adu)
+void ModbusTcpClient::takeWrite(UnitRecord &record, QByteArrayView adu)
 {
-    CModWrite &write = record.write;
+    SentWrite &write = record.write;
     const quint8 function = ModbusTcp::functionByte(adu);
     if (write.answered) {
         ignoreReply(record.unitId, function, QStringLiteral("no write outstanding"));
@@ -350,7 +351,7 @@ void CMbaxp::takeWrite(CMbDevice &record, QByteArrayView adu)
         trace(QStringLiteral("Write Exception:  [Device - %1, FuncCode - %2 ]")
                   .arg(record.unitId)
                   .arg(function));
-        record.device->OnWriteFailed(check.exceptionCode);
+        record.device->onWriteException(check.exceptionCode);
         return;
     }
     if (!check.isOk()) {
@@ -358,13 +359,13 @@ void CMbaxp::takeWrite(CMbDevice &record, QByteArrayView adu)
         return;
     }
     write.answered = true;
-    record.device->OnWriteReply();
+    record.device->onWriteReply();
     trace(QStringLiteral("Ok: fnProcessRecd_Write [Device - %1, FuncCode - %2 ]")
               .arg(record.unitId)
               .arg(function));
 }
 
-void CMbaxp::ignoreReply(quint8 unitId, quint8 function, const QString &why)
+void ModbusTcpClient::ignoreReply(quint8 unitId, quint8 function, const QString &why)
 {
     ++m_ignoredReplies;
     if (tracing())
@@ -374,17 +375,17 @@ void CMbaxp::ignoreReply(quint8 unitId, quint8 function, const QString &why)
                   .arg(why));
 }
 
-std::optional<bool> CMbaxp::GetCoilBit(quint8 unitId, int index) const
+std::optional<bool> ModbusTcpClient::coilBit(quint8 unitId, int index) const
 {
-    const CMbDevice *record = unit(unitId);
+    const UnitRecord *record = unit(unitId);
     if (!record || index < 0 || size_t(index / 8) >= record->read.bitBytes.size())
         return std::nullopt;
     return (record->read.bitBytes[size_t(index / 8)] >> (index % 8)) & 1;
 }
 
-quint16 CMbaxp::GetRegister(quint8 unitId, int index) const
+quint16 ModbusTcpClient::registerValue(quint8 unitId, int index) const
 {
-    const CMbDevice *record = unit(unitId);
+    const UnitRecord *record = unit(unitId);
     if (!record)
         return 0;
     if (index < 0 || size_t(index) >= record->read.registers.size())
@@ -392,9 +393,9 @@ quint16 CMbaxp::GetRegister(quint8 unitId, int index) const
     return record->read.registers[size_t(index)];
 }
 
-std::span<const quint16> CMbaxp::registers(quint8 unitId, int index, int count) const
+std::span<const quint16> ModbusTcpClient::registers(quint8 unitId, int index, int count) const
 {
-    const CMbDevice *record = unit(unitId);
+    const UnitRecord *record = unit(unitId);
     if (!record || index < 0 || size_t(index) >= record->read.registers.size())
         return {};
     const std::span<const quint16> all(record->read.registers);
@@ -403,7 +404,7 @@ std::span<const quint16> CMbaxp::registers(quint8 unitId, int index, int count) 
 
 // Sending
 
-bool CMbaxp::send(const QByteArray &frame)
+bool ModbusTcpClient::send(const QByteArray &frame)
 {
     if (!m_socket || !m_connected || frame.isEmpty())
         return false;
@@ -416,10 +417,10 @@ bool CMbaxp::send(const QByteArray &frame)
     return true;
 }
 
-void CMbaxp::sendRead(FunctionCode function, const char *operation, quint16 transactionId,
-                      quint8 unitId, quint16 start, quint16 quantity)
+void ModbusTcpClient::sendRead(FunctionCode function, const char *operation, quint16 transactionId,
+                               quint8 unitId, quint16 start, quint16 quantity)
 {
-    CMbDevice *record = unit(unitId);
+    UnitRecord *record = unit(unitId);
     if (!record)
         return;
     ModbusTcp::buildReadRequest(record->read.request, function, transactionId, unitId, start,
@@ -436,34 +437,36 @@ void CMbaxp::sendRead(FunctionCode function, const char *operation, quint16 tran
     }
 }
 
-void CMbaxp::ReadCoilStatus(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity)
+void ModbusTcpClient::readCoils(quint16 transactionId, quint8 unitId, quint16 start,
+                                quint16 quantity)
 {
     sendRead(FunctionCode::ReadCoils, "ReadCoilStatus", transactionId, unitId, start, quantity);
 }
 
-void CMbaxp::ReadInputStatus(quint16 transactionId, quint8 unitId, quint16 start, quint16 quantity)
+void ModbusTcpClient::readDiscreteInputs(quint16 transactionId, quint8 unitId, quint16 start,
+                                         quint16 quantity)
 {
     sendRead(FunctionCode::ReadDiscreteInputs, "ReadInputStatus", transactionId, unitId, start,
              quantity);
 }
 
-void CMbaxp::ReadHoldingRegisters(quint16 transactionId, quint8 unitId, quint16 start,
-                                  quint16 quantity)
+void ModbusTcpClient::readHoldingRegisters(quint16 transactionId, quint8 unitId, quint16 start,
+                                           quint16 quantity)
 {
     sendRead(FunctionCode::ReadHoldingRegisters, "ReadHoldingRegisters", transactionId, unitId,
              start, quantity);
 }
 
-void CMbaxp::ReadInputRegisters(quint16 transactionId, quint8 unitId, quint16 start,
-                                quint16 quantity)
+void ModbusTcpClient::readInputRegisters(quint16 transactionId, quint8 unitId, quint16 start,
+                                         quint16 quantity)
 {
     sendRead(FunctionCode::ReadInputRegisters, "ReadInputRegisters", transactionId, unitId, start,
              quantity);
 }
 
-void CMbaxp::SetCoil(quint16 transactionId, quint8 unitId, quint16 address, bool on)
+void ModbusTcpClient::writeCoil(quint16 transactionId, quint8 unitId, quint16 address, bool on)
 {
-    CMbDevice *record = unit(unitId);
+    UnitRecord *record = unit(unitId);
     if (!record)
         return;
     record->write.request = ModbusTcp::buildWriteSingleCoil(transactionId, unitId, address, on);
@@ -475,9 +478,10 @@ void CMbaxp::SetCoil(quint16 transactionId, quint8 unitId, quint16 address, bool
     }
 }
 
-void CMbaxp::SetRegister(quint16 transactionId, quint8 unitId, quint16 address, quint16 value)
+void ModbusTcpClient::writeRegister(quint16 transactionId, quint8 unitId, quint16 address,
+                                    quint16 value)
 {
-    CMbDevice *record = unit(unitId);
+    UnitRecord *record = unit(unitId);
     if (!record)
         return;
     record->write.request =
@@ -494,17 +498,17 @@ void CMbaxp::SetRegister(quint16 transactionId, quint8 unitId, quint16 address, 
               .arg(qint16(value)));
 }
 
-void CMbaxp::SetRegister_2(quint16 transactionId, quint8 unitId, quint16 address, quint16 first,
-                           quint16 second)
+void ModbusTcpClient::writeRegisterPair(quint16 transactionId, quint8 unitId, quint16 address,
+                                        quint16 first, quint16 second)
 {
     const std::array<quint16, 2> values{first, second};
-    SetRegisters(transactionId, unitId, address, values);
+    writeRegisters(transactionId, unitId, address, values);
 }
 
-void CMbaxp::SetRegisters(quint16 transactionId, quint8 unitId, quint16 address,
-                          std::span<const quint16> values)
+void ModbusTcpClient::writeRegisters(quint16 transactionId, quint8 unitId, quint16 address,
+                                     std::span<const quint16> values)
 {
-    CMbDevice *record = unit(unitId);
+    UnitRecord *record = unit(unitId);
     if (!record || values.empty())
         return;
     record->write.request =
@@ -518,10 +522,10 @@ void CMbaxp::SetRegisters(quint16 transactionId, quint8 unitId, quint16 address,
               .arg(values.size() > 1 ? qint16(values[1]) : 0));
 }
 
-void CMbaxp::SetCoils(quint16 transactionId, quint8 unitId, quint16 address,
-                      std::span<const bool> coils)
+void ModbusTcpClient::writeCoils(quint16 transactionId, quint8 unitId, quint16 address,
+                                 std::span<const bool> coils)
 {
-    CMbDevice *record = unit(unitId);
+    UnitRecord *record = unit(unitId);
     if (!record || coils.empty())
         return;
     record->write.request =
@@ -533,10 +537,10 @@ void CMbaxp::SetCoils(quint16 transactionId, quint8 unitId, quint16 address,
               .arg(coils.size()));
 }
 
-void CMbaxp::MaskWriteRegister(quint16 transactionId, quint8 unitId, quint16 address,
-                               quint16 andMask, quint16 orMask)
+void ModbusTcpClient::maskWriteRegister(quint16 transactionId, quint8 unitId, quint16 address,
+                                        quint16 andMask, quint16 orMask)
 {
-    CMbDevice *record = unit(unitId);
+    UnitRecord *record = unit(unitId);
     if (!record)
         return;
     record->write.request =
@@ -549,7 +553,7 @@ void CMbaxp::MaskWriteRegister(quint16 transactionId, quint8 unitId, quint16 add
               .arg(orMask, 4, 16, QLatin1Char('0')));
 }
 
-bool CMbaxp::sendWrite(CMbDevice &record, const char *operation)
+bool ModbusTcpClient::sendWrite(UnitRecord &record, const char *operation)
 {
     record.write.answered = false;
     if (!send(record.write.request)) {
@@ -563,7 +567,7 @@ bool CMbaxp::sendWrite(CMbDevice &record, const char *operation)
     return true;
 }
 
-void CMbaxp::trace(const QString &line)
+void ModbusTcpClient::trace(const QString &line)
 {
     if (tracing())
         m_errorFile.AddErrLine(line);
