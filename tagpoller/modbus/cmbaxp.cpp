@@ -81,7 +81,7 @@ CMbaxp::~CMbaxp()
 
 void CMbaxp::OpenErrFile(const QString &channelName)
 {
-    m_errorFile.OpenErrFile(channelName + QStringLiteral(".txt"), m_services.projectFolder);
+    m_errorFile.open(channelName + QStringLiteral(".txt"), m_services.projectFolder);
 }
 
 void CMbaxp::AddUnit(quint8 unitId, MbUnitClient *device)
@@ -563,6 +563,6 @@ bool CMbaxp::sendWrite(CMbDevice &record, const char *operation)
 void CMbaxp::trace(const QString &line)
 {
     if (tracing())
-        m_errorFile.AddErrLine(line);
+        m_errorFile.addLine(line);
     qCDebug(lcEngine).noquote() << line;
 }

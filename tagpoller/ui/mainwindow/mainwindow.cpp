@@ -1,6 +1,6 @@
 #include "mainwindow.h"
 
-#include "cdignodlg.h"
+#include "diagnosticswindow.h"
 #include "hostlink.h"
 #include "modbusruntime.h"
 #include "runmode.h"
@@ -537,12 +537,12 @@ void MainWindow::startUp()
     m_tree->expandAll();
 
     m_log.open(m_store);
-    m_log.AddMsg(DriverString::text(DriverString::StartingDriver));
+    m_log.addMessage(DriverString::text(DriverString::StartingDriver));
     const DriverSettings &s = m_state.settings;
     const auto yesNo = [](bool on) {
         return DriverString::text(on ? DriverString::Yes : DriverString::No);
     };
-    m_log.AddMsg(
+    m_log.addMessage(
         DriverString::format(DriverString::StartupSettings,
                              {QString::number(s.eventMessageLevel), yesNo(s.showDiagnostics),
                               yesNo(s.generateFrameDetails), yesNo(s.generateErrorFiles),
@@ -555,14 +555,14 @@ void MainWindow::startUp()
 void MainWindow::startRequest()
 {
     const QString path = m_state.recentFiles.entry(0);
-    if (!path.isEmpty() && m_state.project.NewProject()) {
-        m_state.project.LoadProjectFile(path);
+    if (!path.isEmpty() && m_state.project.startNew()) {
+        m_state.project.loadFile(path);
         m_tree->expandAll();
-        m_log.AddMsg(DriverString::format(DriverString::ProjectOpened, {path}));
+        m_log.addMessage(DriverString::format(DriverString::ProjectOpened, {path}));
         m_state.recentFiles.add(path);
     }
     m_state.launchedByHost = true;
-    m_log.AddMsg(DriverString::text(DriverString::OpenProjectRequestFromParent));
+    m_log.addMessage(DriverString::text(DriverString::OpenProjectRequestFromParent));
     updateActions();
     QTimer::singleShot(0, this, &MainWindow::switchToRuntime);
 }
@@ -573,7 +573,7 @@ void MainWindow::closeFromSignal(int signalNumber)
     m_closeFromSignal = true;
     if (m_state.launchedByHost && m_state.running) {
         // The same way out as the host runtime's own stop request.
-        m_runMode->StopRequest();
+        m_runMode->handleStopRequest();
         return;
     }
     // A user-launched run is released over the run loop's next ticks and the
@@ -605,14 +605,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
     // A project the user wanted saved and that could not be saved, or whose
     // save question was cancelled, keeps the window open: closing would lose it.
-    if (!m_state.project.NewProject()) {
+    if (!m_state.project.startNew()) {
         m_closeFromSignal = false;
         // A run released for this close has ended: the window stays to edit.
         returnToConfigurationMode();
         event->ignore();
         return;
     }
-    m_log.AddMsg(DriverString::text(DriverString::ClosingDriver));
+    m_log.addMessage(DriverString::text(DriverString::ClosingDriver));
     writeSettings();
     QList<int> messageWidths;
     for (int i = 0; i < MessageListColumnCount; ++i)
@@ -633,9 +633,9 @@ qint64 MainWindow::handleHostMessage(const hostmsg::Message &message)
             raiseFromAnotherInstance();
         return 0;
     case hostmsg::WM_COPYDATA:
-        return m_link->OnCopyData(message);
+        return m_link->handleCopyData(message);
     case StopRequestMessage:
-        m_runMode->StopRequest();
+        m_runMode->handleStopRequest();
         return 1;
     default:
         return 0;
@@ -686,7 +686,7 @@ CModObject *MainWindow::selectedObject() const
 TagList *MainWindow::selectedTagList() const
 {
     CModObject *object = selectedObject();
-    return object ? object->GetTags() : nullptr;
+    return object ? object->tagList() : nullptr;
 }
 
 CModTag *MainWindow::selectedTag() const
@@ -705,7 +705,7 @@ void MainWindow::selectionChanged()
 void MainWindow::showTagsOf(const QModelIndex &index)
 {
     CModObject *object = m_treeModel->object(index);
-    m_tagListModel->setTags(object ? object->GetTags() : nullptr);
+    m_tagListModel->setTags(object ? object->tagList() : nullptr);
 }
 
 void MainWindow::selectIndex(const QModelIndex &index)
@@ -720,7 +720,7 @@ QString MainWindow::selectionPath() const
         return QString();
     QString path = m_treeModel->object(index)->name;
     // Up to the channel, which is the top of every path.
-    while (!m_treeModel->object(index)->IsChannel() && index.parent().isValid()) {
+    while (!m_treeModel->object(index)->isChannel() && index.parent().isValid()) {
         index = index.parent();
         path.prepend(m_treeModel->object(index)->name + u'.');
     }
@@ -785,12 +785,12 @@ void MainWindow::updateActions()
 
     const CModObject *object = selectedObject();
     const bool selected = object != nullptr;
-    const bool channel = selected && object->IsChannel();
+    const bool channel = selected && object->isChannel();
     const auto *asChannel = dynamic_cast<const CModChnl *>(object);
-    const bool tcpChannel = asChannel && asChannel->GetChannelKind() == CModChnl::TcpKind;
-    const bool rtuChannel = asChannel && asChannel->GetChannelKind() == CModChnl::RtuKind;
-    const bool device = selected && object->IsDevice();
-    const bool group = selected && object->IsTagGroup();
+    const bool tcpChannel = asChannel && asChannel->kind() == CModChnl::TcpKind;
+    const bool rtuChannel = asChannel && asChannel->kind() == CModChnl::RtuKind;
+    const bool device = selected && object->isDevice();
+    const bool group = selected && object->isTagGroup();
     const bool hasRows = m_tagListModel->rowCount() > 0;
 
     const auto set = [this, configuring](std::initializer_list<Id> ids, bool enabled) {
@@ -855,9 +855,9 @@ QList<QAction *> MainWindow::treeContextActions() const
     const CModObject *object = selectedObject();
     if (!object)
         ids = {NewTcpChannel, NewRtuChannel};
-    else if (object->IsChannel())
+    else if (object->isChannel())
         ids = {NewDevice, EditChannel, DeleteChannel, CopyTag};
-    else if (object->IsDevice())
+    else if (object->isDevice())
         ids = {NewTagGroup,
                NewTag,
                EditDevice,
@@ -867,7 +867,7 @@ QList<QAction *> MainWindow::treeContextActions() const
                ExportDeviceTagsAnsi,
                ImportDeviceTagsUnicode,
                ImportDeviceTagsAnsi};
-    else if (object->IsTagGroup())
+    else if (object->isTagGroup())
         ids = {NewTagGroup,
                NewTag,
                Command::EditTagGroup,
@@ -918,7 +918,7 @@ void MainWindow::showContextMenu(QAbstractItemView *view, const QList<QAction *>
 
 void MainWindow::newProject()
 {
-    m_state.project.NewProject();
+    m_state.project.startNew();
 }
 
 void MainWindow::returnToConfigurationMode()
@@ -931,23 +931,23 @@ void MainWindow::returnToConfigurationMode()
 
 void MainWindow::openProject()
 {
-    m_state.project.OpenProject();
+    m_state.project.open();
     refreshCountPanes();
 }
 
 void MainWindow::closeProject()
 {
-    m_state.project.CloseProject();
+    m_state.project.close();
 }
 
 void MainWindow::saveProject()
 {
-    m_state.project.SaveProject();
+    m_state.project.save();
 }
 
 void MainWindow::saveProjectAs()
 {
-    m_state.project.SaveProjectAs();
+    m_state.project.saveAs();
 }
 
 void MainWindow::exportAllUnicode()
@@ -967,18 +967,18 @@ void MainWindow::exportAll(bool unicode)
          projectFolder(m_state.project.path()), QStringLiteral("ModTags.csv")});
     if (path.isEmpty())
         return;
-    TagCsv::ExportAllTagsMaster(m_state.project.channels(), path,
-                                unicode ? TagCsv::Encoding::Unicode : TagCsv::Encoding::Ansi,
-                                m_notifier, [this](const QString &line) { m_log.AddMsg(line); });
+    TagCsv::exportMaster(m_state.project.channels(), path,
+                         unicode ? TagCsv::Encoding::Unicode : TagCsv::Encoding::Ansi, m_notifier,
+                         [this](const QString &line) { m_log.addMessage(line); });
 }
 
 void MainWindow::openRecentFile(int index)
 {
     const QString path = m_state.recentFiles.entry(index);
-    if (path.isEmpty() || !m_state.project.NewProject())
+    if (path.isEmpty() || !m_state.project.startNew())
         return;
-    m_state.project.LoadProjectFile(path);
-    m_log.AddMsg(DriverString::format(DriverString::ProjectOpened, {path}));
+    m_state.project.loadFile(path);
+    m_log.addMessage(DriverString::format(DriverString::ProjectOpened, {path}));
     m_state.recentFiles.add(path);
 }
 
@@ -1003,7 +1003,7 @@ void MainWindow::newChannel(bool tcp)
         channel = std::make_shared<CModTCPChnl>();
     else
         channel = std::make_shared<CModRTUChnl>();
-    if (!EditChannelProperties(this, *channel, m_state.project.channels(), m_notifier))
+    if (!editChannelProperties(this, *channel, m_state.project.channels(), m_notifier))
         return;
     selectIndex(m_treeModel->appendChannel(std::move(channel)));
     markModified();
@@ -1011,13 +1011,13 @@ void MainWindow::newChannel(bool tcp)
 
 void MainWindow::editChannel()
 {
-    if (selectedObject() && selectedObject()->IsChannel())
+    if (selectedObject() && selectedObject()->isChannel())
         editNode(selectedIndex());
 }
 
 void MainWindow::deleteChannel()
 {
-    if (selectedObject() && selectedObject()->IsChannel())
+    if (selectedObject() && selectedObject()->isChannel())
         deleteNode(selectedIndex(), DriverString::AskDeleteChannel);
 }
 
@@ -1028,7 +1028,7 @@ void MainWindow::newDevice()
     if (!channel)
         return;
     std::shared_ptr<CModDevice> device = channel->newDevice();
-    if (!EditDeviceProperties(this, *device, channel->devices, m_notifier))
+    if (!editDeviceProperties(this, *device, channel->devices, m_notifier))
         return;
     const QModelIndex added = m_treeModel->appendDevice(channelIndex, std::move(device));
     m_tree->expand(channelIndex);
@@ -1038,13 +1038,13 @@ void MainWindow::newDevice()
 
 void MainWindow::editDevice()
 {
-    if (selectedObject() && selectedObject()->IsDevice())
+    if (selectedObject() && selectedObject()->isDevice())
         editNode(selectedIndex());
 }
 
 void MainWindow::deleteDevice()
 {
-    if (selectedObject() && selectedObject()->IsDevice())
+    if (selectedObject() && selectedObject()->isDevice())
         deleteNode(selectedIndex(), DriverString::AskDeleteDevice);
 }
 
@@ -1053,15 +1053,15 @@ bool MainWindow::editNode(const QModelIndex &index)
     CModObject *object = m_treeModel->object(index);
     bool accepted = false;
     if (auto *channel = dynamic_cast<CModChnl *>(object)) {
-        accepted = EditChannelProperties(this, *channel, m_state.project.channels(), m_notifier);
+        accepted = editChannelProperties(this, *channel, m_state.project.channels(), m_notifier);
     } else if (auto *device = dynamic_cast<CModDevice *>(object)) {
         auto *channel = static_cast<CModChnl *>(m_treeModel->parentObject(index));
-        accepted = EditDeviceProperties(this, *device, channel->devices, m_notifier);
+        accepted = editDeviceProperties(this, *device, channel->devices, m_notifier);
     } else if (auto *group = dynamic_cast<CModTagGroup *>(object)) {
         CModObject *owner = m_treeModel->parentObject(index);
-        const TagGroups &siblings = owner->IsDevice() ? static_cast<CModDevice *>(owner)->groups
+        const TagGroups &siblings = owner->isDevice() ? static_cast<CModDevice *>(owner)->groups
                                                       : static_cast<CModTagGroup *>(owner)->groups;
-        accepted = EditTagGroup(this, *group, siblings, m_notifier);
+        accepted = editTagGroupInDialog(this, *group, siblings, m_notifier);
     }
     if (accepted) {
         m_treeModel->nodeChanged(index);
@@ -1133,9 +1133,8 @@ void MainWindow::exportSelectedTags(bool unicode)
                                     projectFolder(m_state.project.path()), object->name});
     if (path.isEmpty())
         return;
-    TagCsv::ExportTagsPlain(*tags, path,
-                            unicode ? TagCsv::Encoding::Unicode : TagCsv::Encoding::Ansi,
-                            m_notifier, [this](const QString &line) { m_log.AddMsg(line); });
+    TagCsv::exportPlain(*tags, path, unicode ? TagCsv::Encoding::Unicode : TagCsv::Encoding::Ansi,
+                        m_notifier, [this](const QString &line) { m_log.addMessage(line); });
 }
 
 void MainWindow::importSelectedTags(bool unicode)
@@ -1149,9 +1148,9 @@ void MainWindow::importSelectedTags(bool unicode)
                                     projectFolder(m_state.project.path()), object->name});
     if (path.isEmpty())
         return;
-    if (TagCsv::ImportTagsPlain(*tags, path,
-                                unicode ? TagCsv::Encoding::Unicode : TagCsv::Encoding::Ansi,
-                                m_notifier, [this](const QString &line) { m_log.AddMsg(line); })) {
+    if (TagCsv::importPlain(*tags, path,
+                            unicode ? TagCsv::Encoding::Unicode : TagCsv::Encoding::Ansi,
+                            m_notifier, [this](const QString &line) { m_log.addMessage(line); })) {
         m_tagListModel->setTags(tags);
         markModified();
     }
@@ -1162,7 +1161,7 @@ void MainWindow::newTag()
     TagList *tags = selectedTagList();
     if (!tags)
         return;
-    if (AddTags(this, *tags, m_notifier) > 0) {
+    if (addTagsInDialog(this, *tags, m_notifier) > 0) {
         m_tagListModel->appendNewTags();
         markModified();
     }
@@ -1176,7 +1175,7 @@ void MainWindow::editTag()
     CModTag *tag = selectedTag();
     if (!tags || !tag)
         return;
-    if (EditTag(this, *tag, *tags, m_notifier)) {
+    if (editTagInDialog(this, *tag, *tags, m_notifier)) {
         tag->flags |= CModTag::Redraw;
         m_tagListModel->redrawMarkedRows();
         markModified();
@@ -1193,7 +1192,7 @@ void MainWindow::deleteTag()
         !m_notifier.askYesNo(DriverString::format(DriverString::AskDeleteTag, {tag->TagName})))
         return;
     m_tagListModel->removeTag(tag);
-    object->RemoveTag(tag);
+    object->removeTag(tag);
     markModified();
 }
 
@@ -1209,7 +1208,7 @@ void MainWindow::newTagGroup()
     if (!siblings)
         return;
     auto group = std::make_shared<CModTagGroup>();
-    if (!EditTagGroup(this, *group, *siblings, m_notifier))
+    if (!editTagGroupInDialog(this, *group, *siblings, m_notifier))
         return;
     m_treeModel->appendGroup(ownerIndex, std::move(group));
     m_tree->expand(ownerIndex);
@@ -1218,13 +1217,13 @@ void MainWindow::newTagGroup()
 
 void MainWindow::editTagGroup()
 {
-    if (selectedObject() && selectedObject()->IsTagGroup())
+    if (selectedObject() && selectedObject()->isTagGroup())
         editNode(selectedIndex());
 }
 
 void MainWindow::deleteTagGroup()
 {
-    if (selectedObject() && selectedObject()->IsTagGroup())
+    if (selectedObject() && selectedObject()->isTagGroup())
         deleteNode(selectedIndex(), DriverString::AskDeleteTagGroup);
 }
 
@@ -1250,17 +1249,17 @@ void MainWindow::properties()
 
 void MainWindow::about()
 {
-    ShowAboutBox(this);
+    showAboutBox(this);
 }
 
 void MainWindow::switchToRuntime()
 {
-    m_runMode->SwitchToRuntime();
+    m_runMode->switchToRuntime();
 }
 
 void MainWindow::switchToConfiguration()
 {
-    m_runMode->SwitchToConfigurationMode();
+    m_runMode->switchToConfigurationMode();
 }
 
 void MainWindow::showDiagnostics()
@@ -1268,8 +1267,9 @@ void MainWindow::showDiagnostics()
     if (!m_state.running || !m_runMode->runtime())
         return;
     if (!m_diagnostics) {
-        m_diagnostics = new CDignoDlg(m_runMode->runtime()->diagnosticRows(), m_store, this);
-        connect(m_diagnostics, &CDignoDlg::closing, m_diagnostics, &QObject::deleteLater);
+        m_diagnostics =
+            new DiagnosticsWindow(m_runMode->runtime()->diagnosticRows(), m_store, this);
+        connect(m_diagnostics, &DiagnosticsWindow::closing, m_diagnostics, &QObject::deleteLater);
     }
     m_diagnostics->show();
     m_diagnostics->raise();
@@ -1285,11 +1285,11 @@ void MainWindow::closeDiagnostics()
 
 void MainWindow::writeTag()
 {
-    WriteSelectedTag(
+    writeSelectedTag(
         this, m_notifier,
         [this] {
             return WriteTarget{selectedTag(),
-                               DeviceOfTreeObject(selectedObject(), m_state.project.channels())};
+                               deviceOfTreeObject(selectedObject(), m_state.project.channels())};
         },
         [this] { return m_runMode->runtime(); });
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cdignodlg.h"
 #include "commands.h"
+#include "diagnosticswindow.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -71,7 +71,7 @@ public:
 
     RunMode &runMode() const { return *m_runMode; }
     HostLink &hostLink() const { return *m_link; }
-    CDignoDlg *diagnosticsWindow() const { return m_diagnostics; }
+    DiagnosticsWindow *diagnosticsWindow() const { return m_diagnostics; }
 
     // SIGTERM or SIGINT: the driver closes as at the host runtime's stop
     // request, without the quit question, keeping the event messages and the
@@ -177,7 +177,7 @@ private:
     std::unique_ptr<hostmsg::Window> m_hostWindow;
     std::unique_ptr<HostLink> m_link;
     RunMode *m_runMode = nullptr;
-    QPointer<CDignoDlg> m_diagnostics;
+    QPointer<DiagnosticsWindow> m_diagnostics;
     bool m_openLastRequested = false;
     bool m_closeFromSignal = false;
 
