@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const auto &tag : tags) {
         QString error;
         if (!CModTag::isValidName(tag->TagName) || names.contains(tag->TagName) ||
-            !ValidateAddress(*tag, error))
+            !validateAddress(*tag, error))
             std::abort();
         names.insert(tag->TagName);
         text += TagCsv::plainRow(*tag) + QStringLiteral("\r\n");

@@ -80,7 +80,7 @@ int main(int argc, char **argv)
     const QByteArray payload = ProjectFile::encodePayload(sampleProject());
     ok = ok && writeSeed(project, QStringLiteral("payload"), QByteArray(1, '\1') + payload);
     ok = ok && writeSeed(project, QStringLiteral("file"),
-                         QByteArray(1, '\0') + *envelope::WrapPayload(payload));
+                         QByteArray(1, '\0') + *envelope::wrapPayload(payload));
 
     const QString csv = root.filePath(QStringLiteral("csv"));
     const QString rows =
@@ -110,7 +110,7 @@ int main(int argc, char **argv)
     CAryTxnTags values;
     for (quint8 type = 0; type <= 12; ++type) {
         CModData value;
-        value.SetFromInteger(-1 - type, type);
+        value.setFromInteger(-1 - type, type);
         values.entries.push_back(std::make_shared<CTxnTag>(type + 1, value, (type & 1) != 0));
     }
     ok = ok && writeSeed(host, QStringLiteral("values"),

@@ -98,13 +98,13 @@ int main()
     const QString path = folder.filePath(QStringLiteral("large.drx"));
     QElapsedTimer timer;
     timer.start();
-    if (!project->SaveProjectFile(path))
+    if (!project->saveFile(path))
         return 1;
     const double saveSeconds = timer.nsecsElapsed() / 1e9;
 
     Project loaded(notifier);
     timer.restart();
-    if (!loaded.LoadProjectFile(path))
+    if (!loaded.loadFile(path))
         return 1;
     const double loadSeconds = timer.nsecsElapsed() / 1e9;
     if (loaded.tagCount() != tags)
@@ -125,11 +125,11 @@ int main()
         }
     }
     const QString csv = folder.filePath(QStringLiteral("all.csv"));
-    if (!TagCsv::ExportTagsPlain(all, csv, TagCsv::Encoding::Unicode, notifier))
+    if (!TagCsv::exportPlain(all, csv, TagCsv::Encoding::Unicode, notifier))
         return 1;
     TagList target;
     timer.restart();
-    TagCsv::ImportTagsPlain(target, csv, TagCsv::Encoding::Unicode, notifier);
+    TagCsv::importPlain(target, csv, TagCsv::Encoding::Unicode, notifier);
     const double importSeconds = timer.nsecsElapsed() / 1e9;
     if (target.size() != all.size())
         return 1;

@@ -27,13 +27,13 @@ RunMode::~RunMode()
 bool RunMode::anyRtuChannel() const
 {
     for (const auto &channel : m_state.project.channels()) {
-        if (channel->GetChannelKind() == CModChnl::RtuKind)
+        if (channel->kind() == CModChnl::RtuKind)
             return true;
     }
     return false;
 }
 
-bool RunMode::SwitchToRuntime()
+bool RunMode::switchToRuntime()
 {
     if (m_state.running || m_runtime)
         return false;
@@ -63,10 +63,10 @@ bool RunMode::SwitchToRuntime()
     case ModbusRuntime::StartResult::BadDeviceId: // each device is named in the log
         return false;
     case ModbusRuntime::StartResult::DuplicateDeviceIds:
-        m_log.AddMsg(DriverString::text(DriverString::DuplicateDeviceIdsCannotRun));
+        m_log.addMessage(DriverString::text(DriverString::DuplicateDeviceIdsCannotRun));
         return false;
     case ModbusRuntime::StartResult::NoTags:
-        m_log.AddMsg(DriverString::text(DriverString::NoTagsDefined));
+        m_log.addMessage(DriverString::text(DriverString::NoTagsDefined));
         return false;
     case ModbusRuntime::StartResult::EngineCreationFailed:
     case ModbusRuntime::StartResult::Started:
@@ -75,7 +75,7 @@ bool RunMode::SwitchToRuntime()
 
     if (!m_state.launchedByHost && anyRtuChannel()) {
         const QString warning = DriverString::text(DriverString::RtuChannelsFound);
-        m_log.AddMsg(warning);
+        m_log.addMessage(warning);
         m_notifier.showTimedMessage(warning, RtuWarningSeconds);
     }
     m_runtime = std::move(runtime);
@@ -86,7 +86,7 @@ bool RunMode::createEngines()
 {
     m_state.running = false;
     m_state.configurationMode = false;
-    m_log.AddMsg(DriverString::text(DriverString::SwitchingToRunMode));
+    m_log.addMessage(DriverString::text(DriverString::SwitchingToRunMode));
 
     if (!m_runtime->createEngines()) {
         // Neither mode: nothing runs, nothing can be edited until New.
@@ -119,18 +119,18 @@ void RunMode::runLoopTick()
         if (m_state.lastFlushTick == 0) {
             m_state.lastFlushTick = now;
             if (anyRtuChannel())
-                m_log.AddMsg(DriverString::text(DriverString::RtuChannelsFound));
+                m_log.addMessage(DriverString::text(DriverString::RtuChannelsFound));
             return;
         }
         if (m_state.refreshAll) {
-            m_link.SendAllTagValues();
+            m_link.sendAllTagValues();
             m_state.lastFlushTick = now;
             m_state.refreshAll = false;
             return;
         }
         if (RuntimeClock::elapsed(m_state.lastFlushTick, now) > FlushIntervalMs) {
             m_state.lastFlushTick = now;
-            m_link.FlushTagValues();
+            m_link.flushTagValues();
         }
         return;
     }
@@ -187,22 +187,22 @@ void RunMode::releaseNow()
     Q_EMIT modeChanged();
 }
 
-void RunMode::SwitchToConfigurationMode()
+void RunMode::switchToConfigurationMode()
 {
     if (!m_state.running)
         return;
     Q_EMIT diagnosticsMustClose();
     m_state.refreshAll = false;
     m_state.hostWindow = 0;
-    m_log.AddMsg(DriverString::text(DriverString::SwitchingToConfigMode));
+    m_log.addMessage(DriverString::text(DriverString::SwitchingToConfigMode));
     m_state.linkState = LinkState::Stopping;
 }
 
-void RunMode::StopRequest()
+void RunMode::handleStopRequest()
 {
     if (!m_state.launchedByHost)
         return;
-    m_log.AddMsg(DriverString::text(DriverString::StopRequestFromParent));
+    m_log.addMessage(DriverString::text(DriverString::StopRequestFromParent));
     m_stopRequested = true;
     m_state.hostWindow = 0;
     m_state.linkState = LinkState::Stopping;

@@ -30,12 +30,12 @@ public:
     ~RunMode() override;
 
     // "Switch to Runtime": true when the project now runs.
-    bool SwitchToRuntime();
+    bool switchToRuntime();
     // "Switch to Configuration Mode": the run loop releases the engines.
-    void SwitchToConfigurationMode();
+    void switchToConfigurationMode();
     // The host runtime's stop request; the window closes once the engines
     // are released.
-    void StopRequest();
+    void handleStopRequest();
     bool stopRequested() const { return m_stopRequested; }
 
     // Asked by the closing sequence of a user-launched driver: true when a

@@ -42,7 +42,7 @@ ErrorFileWriter::ErrorFileWriter(bool generationEnabled, int durationMinutes, Wa
 ErrorFileWriter::~ErrorFileWriter()
 {
     if (m_active)
-        FlushErrFile();
+        writeOut();
 }
 
 void ErrorFileWriter::setLimits(qint64 maximumFileBytes, int maximumPendingLines)
@@ -51,7 +51,7 @@ void ErrorFileWriter::setLimits(qint64 maximumFileBytes, int maximumPendingLines
     m_maximumPendingLines = std::max(maximumPendingLines, WriteOutThreshold);
 }
 
-void ErrorFileWriter::OpenErrFile(const QString &name, const QString &projectFolder)
+void ErrorFileWriter::open(const QString &name, const QString &projectFolder)
 {
     if (!m_active || name.isEmpty())
         return;
@@ -62,7 +62,7 @@ void ErrorFileWriter::OpenErrFile(const QString &name, const QString &projectFol
     QFile(m_path).open(QIODevice::WriteOnly | QIODevice::Append);
 }
 
-void ErrorFileWriter::AddErrLine(const QString &text)
+void ErrorFileWriter::addLine(const QString &text)
 {
     if (!m_active)
         return;
@@ -78,8 +78,8 @@ void ErrorFileWriter::AddErrLine(const QString &text)
     // growing past its duration.
     const auto elapsed = now >= m_startTime ? now - m_startTime : m_startTime - now;
     if (std::chrono::duration_cast<std::chrono::minutes>(elapsed).count() > m_durationMinutes) {
-        addLine(now, u": Error File Generation Stopped. ");
-        FlushErrFile();
+        addLineAt(now, u": Error File Generation Stopped. ");
+        writeOut();
         m_active = false;
         return;
     }
@@ -88,7 +88,7 @@ void ErrorFileWriter::AddErrLine(const QString &text)
         addPendingLine(now, u": Error File Generation Started. ");
     addPendingLine(now, text);
     if (m_pendingLines.size() >= WriteOutThreshold)
-        FlushErrFile();
+        writeOut();
 }
 
 // While the file cannot be written the pending lines stop at their bound; the
@@ -99,10 +99,10 @@ void ErrorFileWriter::addPendingLine(std::chrono::sys_seconds now, QStringView t
         ++m_droppedLines;
         return;
     }
-    addLine(now, text);
+    addLineAt(now, text);
 }
 
-void ErrorFileWriter::addLine(std::chrono::sys_seconds now, QStringView text)
+void ErrorFileWriter::addLineAt(std::chrono::sys_seconds now, QStringView text)
 {
     QString line = lineTimeText(now);
     line += u", ";
@@ -111,7 +111,7 @@ void ErrorFileWriter::addLine(std::chrono::sys_seconds now, QStringView text)
     m_pendingLines.append(line);
 }
 
-void ErrorFileWriter::FlushErrFile()
+void ErrorFileWriter::writeOut()
 {
     if (m_pendingLines.isEmpty())
         return;

@@ -50,17 +50,17 @@ public:
     // file may hold with any characters: it is made a plain file name first,
     // so the file stays in the folder. Does nothing while inactive or for an
     // empty name.
-    void OpenErrFile(const QString &name, const QString &projectFolder);
+    void open(const QString &name, const QString &projectFolder);
 
     // Offers one trace line.
-    void AddErrLine(const QString &text);
+    void addLine(const QString &text);
 
     // Appends the pending lines to the file. When the file cannot be opened
     // (it is never created here) or a line cannot be written whole, the lines
     // not written stay pending for the next write-out. A line that would take
     // the file past its size limit is not written: the stop line takes its
     // place and the writer becomes inactive.
-    void FlushErrFile();
+    void writeOut();
 
     bool isActive() const { return m_active; }
     int durationMinutes() const { return m_durationMinutes; }
@@ -70,7 +70,7 @@ public:
     qint64 droppedLineCount() const { return m_droppedLines; }
 
 private:
-    void addLine(std::chrono::sys_seconds now, QStringView text);
+    void addLineAt(std::chrono::sys_seconds now, QStringView text);
     void addPendingLine(std::chrono::sys_seconds now, QStringView text);
     QString sizeLimitStopLine() const;
     void stopAtSizeLimit(QFile &file);

@@ -37,7 +37,7 @@ void EventLog::open(const QSettings &settings)
         return;
     m_open = true;
     m_messagesToKeep = readMessagesToKeep(settings);
-    AddMsg(QStringLiteral("Keeping messages: %1").arg(m_messagesToKeep), Level::Verbose);
+    addMessage(QStringLiteral("Keeping messages: %1").arg(m_messagesToKeep), Level::Verbose);
     restoreSavedMessages();
 }
 
@@ -52,7 +52,7 @@ bool EventLog::close()
     return saved;
 }
 
-void EventLog::AddMsg(const QString &text, Level level)
+void EventLog::addMessage(const QString &text, Level level)
 {
     if (!m_open)
         return;
@@ -113,7 +113,7 @@ void EventLog::restoreSavedMessages()
         return;
 
     const auto reportUnreadable = [this](const QString &reason) {
-        AddMsg(QStringLiteral("Saved messages could not be read: %1").arg(reason));
+        addMessage(QStringLiteral("Saved messages could not be read: %1").arg(reason));
     };
 
     QFile file(path);

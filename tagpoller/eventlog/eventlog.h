@@ -13,7 +13,7 @@
 class QSettings;
 
 // The event message log: the time-stamped messages every part of the driver
-// writes through AddMsg, shown as rows by a view. The log lives from open() to
+// writes through addMessage, shown as rows by a view. The log lives from open() to
 // close(); messages offered outside that span are dropped. The last messages
 // are carried to the next run in "ModErrMsgs.dat" in the data folder.
 //
@@ -72,7 +72,7 @@ public:
     // when the file could not be written; the previous file is then kept.
     bool close();
 
-    void AddMsg(const QString &text, Level level = Level::Normal);
+    void addMessage(const QString &text, Level level = Level::Normal);
 
     bool isOpen() const { return m_open; }
     int count() const { return int(m_messages.size()); }

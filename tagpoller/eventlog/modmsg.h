@@ -12,6 +12,7 @@
 // versions of the driver still load.
 class CModMsg : public Record
 {
+    // The class name is written into the saved message file: part of the stored format.
     ORVALA_RECORD(CModMsg)
 public:
     CModMsg() = default;

@@ -20,6 +20,7 @@ const RecordRegistry &messageClasses()
 {
     static const RecordRegistry registry = [] {
         RecordRegistry classes;
+        // The class name is written into the file: part of the stored format.
         classes.add<CModMsg>();
         return classes;
     }();

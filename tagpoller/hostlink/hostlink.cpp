@@ -37,13 +37,13 @@ bool HostLink::isDelivering() const
 void HostLink::log(const QString &text) const
 {
     if (m_eventLog)
-        m_eventLog->AddMsg(text);
+        m_eventLog->addMessage(text);
 }
 
 void HostLink::logVerbose(const QString &text) const
 {
     if (m_eventLog)
-        m_eventLog->AddMsg(text, EventLog::Level::Verbose);
+        m_eventLog->addMessage(text, EventLog::Level::Verbose);
 }
 
 void HostLink::logUndecodable(const hostmsg::Message &message, const ArchiveStatus &status) const
@@ -60,7 +60,7 @@ void HostLink::logUndecodable(const hostmsg::Message &message, const ArchiveStat
         << message.payload.first(std::min(message.payload.size(), DumpedPayloadBytes)).toHex(' ');
 }
 
-qint64 HostLink::OnCopyData(const hostmsg::Message &message)
+qint64 HostLink::handleCopyData(const hostmsg::Message &message)
 {
     if (message.msg != hostmsg::WM_COPYDATA)
         return NotHandled;
@@ -68,15 +68,15 @@ qint64 HostLink::OnCopyData(const hostmsg::Message &message)
 
     switch (message.dwData) {
     case ItemRequestCode:
-        return OnItemRequest(message);
+        return handleItemRequest(message);
     case WriteRequestCode:
-        return OnWriteRequest(message);
+        return handleWriteRequest(message);
     default:
         return NotHandled;
     }
 }
 
-qint64 HostLink::OnItemRequest(const hostmsg::Message &message)
+qint64 HostLink::handleItemRequest(const hostmsg::Message &message)
 {
     if (!m_state.launchedByHost) {
         log(DriverString::text(DriverString::NotLaunchedByParentRequestDeclined));
@@ -106,7 +106,7 @@ qint64 HostLink::OnItemRequest(const hostmsg::Message &message)
         return NoItemResolved;
     }
 
-    const ItemResolver::Result result = ItemResolver::ResolveItems(m_channels, request, m_eventLog);
+    const ItemResolver::Result result = ItemResolver::resolveItems(m_channels, request, m_eventLog);
     // Writes find their tag by id through the runtime's index.
     if (m_runtime)
         m_runtime->rebuildRequestIndex();
@@ -125,7 +125,7 @@ qint64 HostLink::OnItemRequest(const hostmsg::Message &message)
     return ItemRequestAccepted;
 }
 
-qint64 HostLink::OnWriteRequest(const hostmsg::Message &message)
+qint64 HostLink::handleWriteRequest(const hostmsg::Message &message)
 {
     if (!m_state.launchedByHost || !m_state.running)
         return NotHandled;
@@ -161,7 +161,7 @@ void HostLink::queueTagValue(qint32 requestId, const CModData &value, bool inErr
     m_pending.entries.push_back(std::make_shared<CTxnTag>(requestId, value, inError));
 }
 
-void HostLink::FlushTagValues()
+void HostLink::flushTagValues()
 {
     if (!isDelivering() || m_pending.entries.empty())
         return;
@@ -188,13 +188,13 @@ void HostLink::FlushTagValues()
     }
 }
 
-void HostLink::SendAllTagValues()
+void HostLink::sendAllTagValues()
 {
     if (!isDelivering())
         return;
     if (m_runtime)
         m_runtime->resendValues();
-    FlushTagValues();
+    flushTagValues();
 }
 
 void HostLink::discardPending()

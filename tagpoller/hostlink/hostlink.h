@@ -64,7 +64,7 @@ public:
 
     // A WM_COPYDATA that arrived at the main window; returns the reply.
     // Messages of any other number are not the link's and get 0.
-    qint64 OnCopyData(const hostmsg::Message &message);
+    qint64 handleCopyData(const hostmsg::Message &message);
 
     // Queues a copy of the value for the next delivery, while the link is
     // delivering to a host window and only for a requested tag (id not 0).
@@ -75,11 +75,11 @@ public:
     // A reply other than 100 ends the link: the host window is forgotten,
     // 58052 is logged and the link goes to Stopping. The queue is empty
     // afterwards whatever the reply.
-    void FlushTagValues();
+    void flushTagValues();
 
     // The full refresh after an accepted item request: every requested tag
     // that has a value queues it, then they are delivered.
-    void SendAllTagValues();
+    void sendAllTagValues();
 
     // When the engines are released: the values still queued are dropped and
     // their memory returned.
@@ -90,8 +90,8 @@ public:
 
 private:
     bool isDelivering() const;
-    qint64 OnItemRequest(const hostmsg::Message &message);
-    qint64 OnWriteRequest(const hostmsg::Message &message);
+    qint64 handleItemRequest(const hostmsg::Message &message);
+    qint64 handleWriteRequest(const hostmsg::Message &message);
     void log(const QString &text) const;
     void logVerbose(const QString &text) const;
     void logUndecodable(const hostmsg::Message &message, const ArchiveStatus &status) const;

@@ -28,6 +28,7 @@ const RecordRegistry &recordClasses()
 {
     static const RecordRegistry registry = [] {
         RecordRegistry r;
+        // These class names are written into host payloads: part of the exchanged format.
         r.add<CReqTag>();
         r.add<CTxnTag>();
         return r;

@@ -17,6 +17,7 @@
 // under which it wants the values.
 class CReqTag : public Record
 {
+    // The class name is written into host payloads: part of the exchanged format.
     ORVALA_RECORD(CReqTag)
 public:
     CReqTag() = default;
@@ -31,6 +32,7 @@ public:
 // An item request (copy-data code 200).
 class CAryReqTags : public Record
 {
+    // Kept under the name the host runtime's classes use; the payload's untagged outer record.
     ORVALA_RECORD(CAryReqTags)
 public:
     quint16 header = 0;   // carried along; the driver does not use it
@@ -43,6 +45,7 @@ public:
 // One value: a tag's value and quality under the host runtime's request id.
 class CTxnTag : public Record
 {
+    // The class name is written into host payloads: part of the exchanged format.
     ORVALA_RECORD(CTxnTag)
 public:
     CTxnTag() = default;
@@ -63,6 +66,7 @@ public:
 // host to driver).
 class CAryTxnTags : public Record
 {
+    // Kept under the name the host runtime's classes use; the payload's untagged outer record.
     ORVALA_RECORD(CAryTxnTags)
 public:
     quint16 reserved = 0; // the driver writes 0 and ignores what it reads

@@ -23,12 +23,12 @@ CModChnl *findChannel(const Channels &channels, QStringView name)
 void log(EventLog *eventLog, const QString &text)
 {
     if (eventLog)
-        eventLog->AddMsg(text);
+        eventLog->addMessage(text);
 }
 
 } // namespace
 
-CModTag *FindTag(const Channels &channels, QStringView name)
+CModTag *findTag(const Channels &channels, QStringView name)
 {
     // Channel: the part before the first ".".
     qsizetype dot = name.indexOf(u'.');
@@ -65,7 +65,7 @@ CModTag *FindTag(const Channels &channels, QStringView name)
     }
 }
 
-Result ResolveItems(const Channels &channels, const CAryReqTags &request, EventLog *eventLog)
+Result resolveItems(const Channels &channels, const CAryReqTags &request, EventLog *eventLog)
 {
     Result result;
     if (request.items.empty()) {
@@ -88,7 +88,7 @@ Result ResolveItems(const Channels &channels, const CAryReqTags &request, EventL
     }
 
     for (const auto &item : request.items) {
-        CModTag *tag = item ? FindTag(channels, item->name) : nullptr;
+        CModTag *tag = item ? findTag(channels, item->name) : nullptr;
         if (tag) {
             const qint32 id = item->requestId;
             if (tag->requestId != 0 && tag->requestId != id) {
@@ -99,10 +99,10 @@ Result ResolveItems(const Channels &channels, const CAryReqTags &request, EventL
             if (id != 0) {
                 CModTag *&holder = holders[id];
                 if (holder && holder != tag)
-                    holder->SetRequestId(0);
+                    holder->setRequestId(0);
                 holder = tag;
             }
-            tag->SetRequestId(id);
+            tag->setRequestId(id);
             ++result.found;
         } else {
             ++result.notFound;

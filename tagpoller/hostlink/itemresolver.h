@@ -26,7 +26,7 @@ struct Result
 // group of a name at each level below it; a tag is never found by a name that
 // skips its groups. Nullptr for an empty name, a name without a ".", or a
 // path that leads nowhere. Changes nothing.
-CModTag *FindTag(const Channels &channels, QStringView name);
+CModTag *findTag(const Channels &channels, QStringView name);
 
 // Gives every tag the request names the item's request id, in item order (a
 // tag named twice keeps the later id), and logs each item not found (the first
@@ -34,6 +34,6 @@ CModTag *FindTag(const Channels &channels, QStringView name);
 // given to a tag is taken away from any other tag that held it, so the values
 // and writes of an id always belong to one tag. `log` may be null.
 inline constexpr int MaxNamedNotFound = 1000;
-Result ResolveItems(const Channels &channels, const CAryReqTags &request, EventLog *log);
+Result resolveItems(const Channels &channels, const CAryReqTags &request, EventLog *log);
 
 } // namespace ItemResolver

@@ -36,7 +36,7 @@ ChannelRuntime::~ChannelRuntime()
 
 bool ChannelRuntime::isTcp() const
 {
-    return m_channel.GetChannelKind() == CModChnl::TcpKind;
+    return m_channel.kind() == CModChnl::TcpKind;
 }
 
 QString ChannelRuntime::channelName() const

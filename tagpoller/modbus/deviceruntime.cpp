@@ -455,7 +455,7 @@ void DeviceRuntime::onTick()
 
 bool DeviceRuntime::writeTag(qint32 requestId, const CModData &value)
 {
-    CModTag *tag = m_device.FindTagByRequestId(requestId);
+    CModTag *tag = m_device.findTagByRequestId(requestId);
     if (!tag) {
         m_services.log(DriverString::text(DriverString::WriteTagNotFound),
                        EventLog::Level::Verbose);

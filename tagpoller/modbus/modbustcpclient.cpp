@@ -81,7 +81,7 @@ ModbusTcpClient::~ModbusTcpClient()
 
 void ModbusTcpClient::openTraceFile(const QString &channelName)
 {
-    m_errorFile.OpenErrFile(channelName + QStringLiteral(".txt"), m_services.projectFolder);
+    m_errorFile.open(channelName + QStringLiteral(".txt"), m_services.projectFolder);
 }
 
 void ModbusTcpClient::addUnit(quint8 unitId, UnitReplyHandler *device)
@@ -570,6 +570,6 @@ bool ModbusTcpClient::sendWrite(UnitRecord &record, const char *operation)
 void ModbusTcpClient::trace(const QString &line)
 {
     if (tracing())
-        m_errorFile.AddErrLine(line);
+        m_errorFile.addLine(line);
     qCDebug(lcEngine).noquote() << line;
 }

@@ -86,7 +86,7 @@ void ReadFrame::takeReply(DeviceRuntime &device, ModbusTcpClient &engine)
     ++m_readsOk;
     received();
     if (engine.tracing())
-        engine.errorFile().AddErrLine(
+        engine.errorFile().addLine(
             QStringLiteral("Frame Recd: Device %1, Start Addr %2, Count %3, Ticks %4")
                 .arg(unit)
                 .arg(m_plan.start)

@@ -27,7 +27,7 @@ struct RuntimeServices
     void log(const QString &text, EventLog::Level level = EventLog::Level::Normal) const
     {
         if (eventLog)
-            eventLog->AddMsg(text, level);
+            eventLog->addMessage(text, level);
     }
     // Verbose messages cost nothing to skip; callers check before formatting.
     bool verbose() const

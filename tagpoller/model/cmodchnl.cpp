@@ -9,19 +9,19 @@ CModDevice *CModChnl::findDevice(QStringView name) const
     return nullptr;
 }
 
-CModTag *CModChnl::FindTagByPath(QStringView path, qint32 requestId)
+CModTag *CModChnl::findTagByPath(QStringView path, qint32 requestId)
 {
     const qsizetype dot = path.indexOf(u'.');
     if (dot < 0)
         return nullptr;
     CModDevice *device = findDevice(path.first(dot));
-    return device ? device->FindTagByPath(path.sliced(dot + 1), requestId) : nullptr;
+    return device ? device->findTagByPath(path.sliced(dot + 1), requestId) : nullptr;
 }
 
-CModTag *CModChnl::FindTagByRequestId(qint32 requestId)
+CModTag *CModChnl::findTagByRequestId(qint32 requestId)
 {
     for (const auto &device : devices) {
-        if (CModTag *tag = device->FindTagByRequestId(requestId))
+        if (CModTag *tag = device->findTagByRequestId(requestId))
             return tag;
     }
     return nullptr;
@@ -62,7 +62,7 @@ template<class DeviceKind> void CModChnl::serializeDevicesAgain(Archive &ar)
     }
 }
 
-void CComProps::Serialize(Archive &ar)
+void SerialSettings::Serialize(Archive &ar)
 {
     quint16 version = 0;
     ar.uint16(version);

@@ -25,14 +25,14 @@ public:
 
     Devices devices;
 
-    virtual Kind GetChannelKind() const = 0;
+    virtual Kind kind() const = 0;
     // A device of this channel's kind, with its defaults.
     virtual std::shared_ptr<CModDevice> newDevice() const = 0;
     CModDevice *findDevice(QStringView name) const;
 
-    bool IsChannel() const override { return true; }
-    CModTag *FindTagByPath(QStringView path, qint32 requestId) override;
-    CModTag *FindTagByRequestId(qint32 requestId) override;
+    bool isChannel() const override { return true; }
+    CModTag *findTagByPath(QStringView path, qint32 requestId) override;
+    CModTag *findTagByRequestId(qint32 requestId) override;
 
     void Serialize(Archive &ar) override;
 
@@ -45,9 +45,9 @@ protected:
 
 // Serial settings of an RTU channel, stored as positions in the lists its page
 // shows, not as the values themselves.
-class CComProps : public Record
+class SerialSettings : public Record
 {
-    ORVALA_RECORD(CComProps)
+    ORVALA_RECORD(SerialSettings)
 public:
     quint8 ComPort = 1;     // "None", then "COM 1" to "COM 255"
     qint32 BaudRate = 5;    // 300 ... 256000; 5 = 9600
@@ -64,12 +64,13 @@ public:
 // A serial channel: configured and stored, but it does not communicate.
 class CModRTUChnl : public CModChnl
 {
+    // The class name is written into project files: part of the stored format.
     ORVALA_RECORD(CModRTUChnl)
 public:
     CModRTUChnl();
-    CComProps comProps;
+    SerialSettings comProps;
 
-    Kind GetChannelKind() const override { return RtuKind; }
+    Kind kind() const override { return RtuKind; }
     std::shared_ptr<CModDevice> newDevice() const override;
     void Serialize(Archive &ar) override;
 };
@@ -77,6 +78,7 @@ public:
 // A Modbus TCP channel.
 class CModTCPChnl : public CModChnl
 {
+    // The class name is written into project files: part of the stored format.
     ORVALA_RECORD(CModTCPChnl)
 public:
     CModTCPChnl();
@@ -86,7 +88,7 @@ public:
     qint32 PortNumber = 502;                            // 100 to 65535
     std::array<qint32, 4> IpAddress = {127, 0, 0, 10};  // first octet first
 
-    Kind GetChannelKind() const override { return TcpKind; }
+    Kind kind() const override { return TcpKind; }
     std::shared_ptr<CModDevice> newDevice() const override;
     void Serialize(Archive &ar) override;
 };

@@ -79,7 +79,7 @@ void CModData::setDouble(double value)
     store(DataTypeCode::Double, value);
 }
 
-void CModData::SetFromInteger(qint32 value, quint8 type)
+void CModData::setFromInteger(qint32 value, quint8 type)
 {
     switch (type) {
     case DataTypeCode::Boolean:
@@ -199,7 +199,7 @@ bool CModData::equals(quint16 value) const
     }
 }
 
-void CModData::FormatValue(QString &text) const
+void CModData::formatValue(QString &text) const
 {
     switch (m_type) {
     case DataTypeCode::Boolean:
@@ -239,7 +239,7 @@ void CModData::FormatValue(QString &text) const
 QString CModData::text() const
 {
     QString text;
-    FormatValue(text);
+    formatValue(text);
     return text;
 }
 

@@ -9,6 +9,7 @@
 // (Double) carry a value; any other code carries none.
 class CModData : public Record
 {
+    // Kept under the name the host runtime's classes use; sent embedded, untagged.
     ORVALA_RECORD(CModData)
 public:
     CModData() = default;
@@ -27,7 +28,7 @@ public:
     // Stores `value` as `type`: Boolean as 1 when its low 16 bits are not 0,
     // Char and Byte as the low byte, Short and Word as the low 16 bits, other
     // types as the low 32 bits.
-    void SetFromInteger(qint32 value, quint8 type);
+    void setFromInteger(qint32 value, quint8 type);
 
     quint16 asRegisterWord() const;
     bool asBoolean() const;
@@ -39,7 +40,7 @@ public:
 
     // Writes the text form into `text`; leaves it as it was for a type that
     // carries no value.
-    void FormatValue(QString &text) const;
+    void formatValue(QString &text) const;
     QString text() const;
 
     void Serialize(Archive &ar) override;

@@ -1,11 +1,11 @@
 #include "cmoddevice.h"
 
-CModTag *CModDevice::FindTagByPath(QStringView path, qint32 requestId)
+CModTag *CModDevice::findTagByPath(QStringView path, qint32 requestId)
 {
     return TagTree::findByPath(tags, groups, path, requestId);
 }
 
-CModTag *CModDevice::FindTagByRequestId(qint32 requestId)
+CModTag *CModDevice::findTagByRequestId(qint32 requestId)
 {
     return TagTree::findByRequestId(tags, groups, requestId);
 }

@@ -37,12 +37,12 @@ public:
     TagList tags;
     TagGroups groups;
 
-    bool IsDevice() const override { return true; }
-    TagList *GetTags() override { return &tags; }
-    qsizetype GetTagCount() const override { return tags.size(); }
-    bool RemoveTag(const CModTag *tag) override { return tags.take(tag) != nullptr; }
-    CModTag *FindTagByPath(QStringView path, qint32 requestId) override;
-    CModTag *FindTagByRequestId(qint32 requestId) override;
+    bool isDevice() const override { return true; }
+    TagList *tagList() override { return &tags; }
+    qsizetype tagCount() const override { return tags.size(); }
+    bool removeTag(const CModTag *tag) override { return tags.take(tag) != nullptr; }
+    CModTag *findTagByPath(QStringView path, qint32 requestId) override;
+    CModTag *findTagByRequestId(qint32 requestId) override;
 
     void Serialize(Archive &ar) override;
 };
@@ -50,6 +50,7 @@ public:
 // A device on a serial (RTU) channel.
 class CModRTUDev : public CModDevice
 {
+    // The class name is written into project files: part of the stored format.
     ORVALA_RECORD(CModRTUDev)
 public:
     CModRTUDev();
@@ -64,6 +65,7 @@ public:
 // A device on a Modbus TCP channel.
 class CModTCPDev : public CModDevice
 {
+    // The class name is written into project files: part of the stored format.
     ORVALA_RECORD(CModTCPDev)
 public:
     CModTCPDev();

@@ -18,24 +18,24 @@ public:
     // Set while a new channel or device has not yet been accepted in its
     // editor (which is then shown as a wizard); cleared on acceptance and
     // for every object read from a file.
-    bool IsNew = true;
+    bool isNew = true;
     quint16 recordVersion = 0; // written as 0, kept from the file when read
     QString name;              // ChannelName, DeviceName or GroupName
 
-    virtual bool IsDevice() const { return false; }
-    virtual bool IsChannel() const { return false; }
-    virtual bool IsTagGroup() const { return false; }
+    virtual bool isDevice() const { return false; }
+    virtual bool isChannel() const { return false; }
+    virtual bool isTagGroup() const { return false; }
 
     // The node's own tags (not those of its groups), or nullptr for channels.
-    virtual TagList *GetTags() { return nullptr; }
-    virtual qsizetype GetTagCount() const { return 0; }
+    virtual TagList *tagList() { return nullptr; }
+    virtual qsizetype tagCount() const { return 0; }
     // Removes the tag from the node's own list and destroys it.
-    virtual bool RemoveTag(const CModTag *) { return false; }
+    virtual bool removeTag(const CModTag *) { return false; }
 
     // Resolves "Group.Sub.Tag" below this node (a channel starts with the
     // device name); on a match the tag takes `requestId`. Names compare exactly.
-    virtual CModTag *FindTagByPath(QStringView, qint32) { return nullptr; }
-    virtual CModTag *FindTagByRequestId(qint32) { return nullptr; }
+    virtual CModTag *findTagByPath(QStringView, qint32) { return nullptr; }
+    virtual CModTag *findTagByRequestId(qint32) { return nullptr; }
 
     void Serialize(Archive &ar) override;
 };

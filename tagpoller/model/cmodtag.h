@@ -9,6 +9,7 @@
 // and at run time its current value.
 class CModTag : public Record
 {
+    // The class name is written into project files: part of the stored format.
     ORVALA_RECORD(CModTag)
 public:
     // Run-time state bits, not stored.
@@ -41,8 +42,8 @@ public:
     quint32 flags = Redraw;
     qint64 lastGoodRead = 0; // ms since the epoch of the last good read this run; 0: none
 
-    void SetRequestId(qint32 id) { requestId = id; }
-    CModTag *MatchRequestId(qint32 id) { return id != 0 && requestId == id ? this : nullptr; }
+    void setRequestId(qint32 id) { requestId = id; }
+    CModTag *matchRequestId(qint32 id) { return id != 0 && requestId == id ? this : nullptr; }
 
     void Serialize(Archive &ar) override;
 

@@ -1,11 +1,11 @@
 #include "cmodtaggroup.h"
 
-CModTag *CModTagGroup::FindTagByPath(QStringView path, qint32 requestId)
+CModTag *CModTagGroup::findTagByPath(QStringView path, qint32 requestId)
 {
     return TagTree::findByPath(tags, groups, path, requestId);
 }
 
-CModTag *CModTagGroup::FindTagByRequestId(qint32 requestId)
+CModTag *CModTagGroup::findTagByRequestId(qint32 requestId)
 {
     return TagTree::findByRequestId(tags, groups, requestId);
 }
@@ -36,11 +36,11 @@ CModTag *findByPath(TagList &tags, const TagGroups &groups, QStringView path, qi
     if (dot < 0) {
         CModTag *tag = tags.find(path.toString());
         if (tag)
-            tag->SetRequestId(requestId);
+            tag->setRequestId(requestId);
         return tag;
     }
     CModTagGroup *group = findGroup(groups, path.first(dot));
-    return group ? group->FindTagByPath(path.sliced(dot + 1), requestId) : nullptr;
+    return group ? group->findTagByPath(path.sliced(dot + 1), requestId) : nullptr;
 }
 
 CModTag *findByRequestId(const TagList &tags, const TagGroups &groups, qint32 requestId)
@@ -48,11 +48,11 @@ CModTag *findByRequestId(const TagList &tags, const TagGroups &groups, qint32 re
     if (requestId == 0)
         return nullptr;
     for (const auto &tag : tags) {
-        if (CModTag *match = tag->MatchRequestId(requestId))
+        if (CModTag *match = tag->matchRequestId(requestId))
             return match;
     }
     for (const auto &group : groups) {
-        if (CModTag *match = group->FindTagByRequestId(requestId))
+        if (CModTag *match = group->findTagByRequestId(requestId))
             return match;
     }
     return nullptr;

@@ -12,17 +12,18 @@ using TagGroups = std::vector<std::shared_ptr<CModTagGroup>>;
 // A named folder of tags and sub-groups below a device, nested to any depth.
 class CModTagGroup : public CModObject
 {
+    // The class name is written into project files: part of the stored format.
     ORVALA_RECORD(CModTagGroup)
 public:
     TagList tags;
     TagGroups groups;
 
-    bool IsTagGroup() const override { return true; }
-    TagList *GetTags() override { return &tags; }
-    qsizetype GetTagCount() const override { return tags.size(); }
-    bool RemoveTag(const CModTag *tag) override { return tags.take(tag) != nullptr; }
-    CModTag *FindTagByPath(QStringView path, qint32 requestId) override;
-    CModTag *FindTagByRequestId(qint32 requestId) override;
+    bool isTagGroup() const override { return true; }
+    TagList *tagList() override { return &tags; }
+    qsizetype tagCount() const override { return tags.size(); }
+    bool removeTag(const CModTag *tag) override { return tags.take(tag) != nullptr; }
+    CModTag *findTagByPath(QStringView path, qint32 requestId) override;
+    CModTag *findTagByRequestId(qint32 requestId) override;
 
     void Serialize(Archive &ar) override;
 };

@@ -68,23 +68,23 @@ CModChnl *Project::findChannel(QStringView name) const
     return nullptr;
 }
 
-CModTag *Project::FindTagByPath(QStringView path, qint32 requestId)
+CModTag *Project::findTagByPath(QStringView path, qint32 requestId)
 {
     const qsizetype dot = path.indexOf(u'.');
     if (dot < 0)
         return nullptr;
     CModChnl *channel = findChannel(path.first(dot));
-    return channel ? channel->FindTagByPath(path.sliced(dot + 1), requestId) : nullptr;
+    return channel ? channel->findTagByPath(path.sliced(dot + 1), requestId) : nullptr;
 }
 
-bool Project::NewProject()
+bool Project::startNew()
 {
     if (m_modified) {
         switch (m_notifier.askYesNoCancel(DriverString::text(DriverString::SaveExistingProject))) {
         case Notifier::Answer::Cancel:
             return false;
         case Notifier::Answer::Yes:
-            SaveProject();
+            save();
             // Discarding a project the user wanted saved would lose it.
             if (m_modified)
                 return false;
@@ -102,29 +102,29 @@ bool Project::NewProject()
     return true;
 }
 
-void Project::OpenProject()
+void Project::open()
 {
-    if (!NewProject())
+    if (!startNew())
         return;
     Notifier::FileDialog dialog = projectDialog(QStringLiteral("Open Modbus Project"));
     const QString path = m_notifier.getOpenFileName(dialog);
     if (path.isEmpty())
         return;
-    if (LoadProjectFile(path))
+    if (loadFile(path))
         Q_EMIT fileUsed(path);
 }
 
-void Project::SaveProject()
+void Project::save()
 {
     if (!m_modified)
         return;
     if (m_path.isEmpty())
         saveWithDialog(QStringLiteral("Save Modbus Project"));
     else
-        SaveProjectFile(m_path);
+        saveFile(m_path);
 }
 
-void Project::SaveProjectAs()
+void Project::saveAs()
 {
     if (!m_modified)
         return;
@@ -139,17 +139,17 @@ void Project::saveWithDialog(const QString &title)
     const QString path = m_notifier.getSaveFileName(dialog);
     if (path.isEmpty())
         return;
-    if (SaveProjectFile(path))
+    if (saveFile(path))
         Q_EMIT fileUsed(path);
 }
 
-void Project::CloseProject()
+void Project::close()
 {
-    SaveProject();
-    NewProject();
+    save();
+    startNew();
 }
 
-bool Project::LoadProjectFile(const QString &path)
+bool Project::loadFile(const QString &path)
 {
     ProjectFile::Loaded loaded = ProjectFile::load(path);
     if (loaded.error != ProjectFile::Error::None) {
@@ -161,13 +161,13 @@ bool Project::LoadProjectFile(const QString &path)
         return false;
     }
     m_channels = std::move(loaded.channels);
-    Q_EMIT projectReset(); // first, as in NewProject()
+    Q_EMIT projectReset(); // first, as in startNew()
     setPath(path);
     setModified(false);
     return true;
 }
 
-bool Project::SaveProjectFile(const QString &path)
+bool Project::saveFile(const QString &path)
 {
     const ProjectFile::Saved saved = ProjectFile::save(path, m_channels);
     if (saved.error != ProjectFile::Error::None) {

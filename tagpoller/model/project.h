@@ -32,19 +32,19 @@ public:
     std::shared_ptr<CModChnl> takeChannel(const CModChnl *channel);
     CModChnl *findChannel(QStringView name) const;
     // Resolves "Channel.Device.Group.Tag"; the tag takes `requestId`.
-    CModTag *FindTagByPath(QStringView path, qint32 requestId);
+    CModTag *findTagByPath(QStringView path, qint32 requestId);
 
     // Discards the project, after offering to save a modified one. False when
     // the user cancelled the question, or chose to save and the project could
     // not be saved: nothing is discarded then.
-    bool NewProject();
-    void OpenProject();
-    void SaveProject();
-    void SaveProjectAs();
-    void CloseProject();
+    bool startNew();
+    void open();
+    void save();
+    void saveAs();
+    void close();
 
-    bool LoadProjectFile(const QString &path);
-    bool SaveProjectFile(const QString &path);
+    bool loadFile(const QString &path);
+    bool saveFile(const QString &path);
 
 Q_SIGNALS:
     void modifiedChanged(bool modified);

@@ -150,7 +150,7 @@ void unscrambleHeader(std::span<char> header)
     rotateBytes(header, -1);
 }
 
-std::optional<QByteArray> WrapPayload(QByteArrayView payload, QRandomGenerator &random)
+std::optional<QByteArray> wrapPayload(QByteArrayView payload, QRandomGenerator &random)
 {
     if (payload.size() < MinimumPayload || payload.size() > MaximumPayload)
         return std::nullopt;
@@ -196,13 +196,13 @@ std::optional<QByteArray> WrapPayload(QByteArrayView payload, QRandomGenerator &
     return file;
 }
 
-std::optional<QByteArray> WrapPayload(QByteArrayView payload)
+std::optional<QByteArray> wrapPayload(QByteArrayView payload)
 {
     QRandomGenerator random(QRandomGenerator::system()->generate());
-    return WrapPayload(payload, random);
+    return wrapPayload(payload, random);
 }
 
-Unwrapped UnwrapFile(QByteArrayView file)
+Unwrapped unwrapFile(QByteArrayView file)
 {
     if (file.size() < MinimumFileSize)
         return {UnwrapError::TooShort, {}, 0};

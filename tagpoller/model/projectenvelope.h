@@ -24,8 +24,8 @@ inline constexpr qsizetype MinimumFileSize = 2048;
 
 // Returns the header followed by the body, or nothing for a payload shorter
 // than 10 or longer than 100 MiB bytes, or when memory runs out.
-std::optional<QByteArray> WrapPayload(QByteArrayView payload, QRandomGenerator &random);
-std::optional<QByteArray> WrapPayload(QByteArrayView payload);
+std::optional<QByteArray> wrapPayload(QByteArrayView payload, QRandomGenerator &random);
+std::optional<QByteArray> wrapPayload(QByteArrayView payload);
 
 enum class UnwrapError { None, TooShort, NotAProjectFile };
 
@@ -40,7 +40,7 @@ struct Unwrapped
 
 // Recovers the payload. A file shorter than 2048 bytes is TooShort; a header
 // whose marker bytes are not 1 and 0 is NotAProjectFile.
-Unwrapped UnwrapFile(QByteArrayView file);
+Unwrapped unwrapFile(QByteArrayView file);
 
 // The steps of the envelope, exposed for tests: each operation byte and its
 // inverse, and the fixed header scrambling.

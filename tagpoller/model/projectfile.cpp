@@ -9,6 +9,7 @@ const RecordRegistry &projectRecordClasses()
 {
     static const RecordRegistry registry = [] {
         RecordRegistry r;
+        // These class names are written into project files: part of the stored format.
         r.add<CModRTUChnl>();
         r.add<CModTCPChnl>();
         r.add<CModRTUDev>();
@@ -33,7 +34,7 @@ namespace {
 void markGroupsRead(const TagGroups &groups)
 {
     for (const auto &group : groups) {
-        group->IsNew = false;
+        group->isNew = false;
         markGroupsRead(group->groups);
     }
 }
@@ -41,9 +42,9 @@ void markGroupsRead(const TagGroups &groups)
 void markRead(const Channels &channels)
 {
     for (const auto &channel : channels) {
-        channel->IsNew = false;
+        channel->isNew = false;
         for (const auto &device : channel->devices) {
-            device->IsNew = false;
+            device->isNew = false;
             markGroupsRead(device->groups);
         }
     }
@@ -77,7 +78,7 @@ Loaded decodePayload(QByteArrayView bytes)
 
 Loaded loadBytes(QByteArrayView file, const QString &pathForMessages)
 {
-    const envelope::Unwrapped unwrapped = envelope::UnwrapFile(file);
+    const envelope::Unwrapped unwrapped = envelope::unwrapFile(file);
     switch (unwrapped.error) {
     case envelope::UnwrapError::TooShort:
         return {Error::TooShort, {}, {}};
@@ -124,7 +125,7 @@ Loaded load(const QString &path)
 
 Saved save(const QString &path, const Channels &channels)
 {
-    const auto wrapped = envelope::WrapPayload(encodePayload(channels));
+    const auto wrapped = envelope::wrapPayload(encodePayload(channels));
     if (!wrapped)
         return {Error::CannotWrap, {}};
 

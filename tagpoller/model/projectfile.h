@@ -47,7 +47,7 @@ struct Loaded
 QByteArray encodePayload(const Channels &channels);
 Loaded decodePayload(QByteArrayView payload);
 
-// Reads a whole project file. Every object read has IsNew cleared.
+// Reads a whole project file. Every object read has isNew cleared.
 Loaded load(const QString &path);
 Loaded loadBytes(QByteArrayView file, const QString &pathForMessages);
 

@@ -23,7 +23,7 @@ bool isDecimal(QStringView text)
 
 } // namespace
 
-Split SplitAddress(QStringView text)
+Split splitAddress(QStringView text)
 {
     Split split;
     const qsizetype dots = text.count(u'.');
@@ -151,7 +151,7 @@ Verdict checkAddress(CModTag &tag)
 {
     const QString &text = tag.TagAddress;
     const QChar first = text.isEmpty() ? QChar() : text.front();
-    const AddressText::Split split = AddressText::SplitAddress(text);
+    const AddressText::Split split = AddressText::splitAddress(text);
 
     if (first == u'0' || first == u'1') {
         if (tag.DataType != DataTypeCode::Boolean)
@@ -188,7 +188,7 @@ Verdict checkAddress(CModTag &tag)
 
 } // namespace
 
-bool ValidateAddress(CModTag &tag, QString &errorText, Notifier *notifier)
+bool validateAddress(CModTag &tag, QString &errorText, Notifier *notifier)
 {
     const Verdict verdict = checkAddress(tag);
     if (verdict.valid)
@@ -199,7 +199,7 @@ bool ValidateAddress(CModTag &tag, QString &errorText, Notifier *notifier)
     return false;
 }
 
-void NormalizeAddress(CModTag &tag, NormalizeStep step)
+void normalizeAddress(CModTag &tag, NormalizeStep step)
 {
     if (step == NormalizeStep::BeforeValidation) {
         tag.AddressNumber = AddressText::leadingNumber(tag.TagAddress);

@@ -21,7 +21,7 @@ struct Split
     Error error = None;
 };
 
-Split SplitAddress(QStringView text);
+Split splitAddress(QStringView text);
 
 // The number made of the leading decimal digits of `text` (0 when it starts
 // with something else), saturated at the int32 limit.
@@ -33,10 +33,10 @@ qint32 leadingNumber(QStringView text);
 // `errorText` receives the message (empty for a register beyond the type's
 // upper end, which fails silently) and, with a notifier, the message is shown
 // with a stop icon. Sets BitNumber whenever a register bit part was checked.
-bool ValidateAddress(CModTag &tag, QString &errorText, Notifier *notifier = nullptr);
+bool validateAddress(CModTag &tag, QString &errorText, Notifier *notifier = nullptr);
 
 // The tag dialog's zero-filling, before and after validation: a short number
 // that could be a coil gets a leading "0" first; a valid coil or input address
 // is shown with six digits afterwards.
 enum class NormalizeStep { BeforeValidation, AfterValidation };
-void NormalizeAddress(CModTag &tag, NormalizeStep step);
+void normalizeAddress(CModTag &tag, NormalizeStep step);

@@ -302,7 +302,7 @@ std::optional<QString> checkRow(const QStringList &fields, const TagList &target
         return QStringLiteral("Error in Client Access field.");
     tag.ClientAccess = *access;
     QString addressError;
-    if (!ValidateAddress(tag, addressError))
+    if (!validateAddress(tag, addressError))
         return addressError;
     tag.Description = unquoteDescription(fields[4]);
     return std::nullopt;
@@ -350,8 +350,8 @@ QString importErrorFilePath(const QString &path)
     return errorPath;
 }
 
-bool ExportTagsPlain(const TagList &tags, const QString &path, Encoding encoding,
-                     Notifier &notifier, const TransferLog &log)
+bool exportPlain(const TagList &tags, const QString &path, Encoding encoding, Notifier &notifier,
+                 const TransferLog &log)
 {
     if (tags.isEmpty()) {
         notifier.showMessage(DriverString::text(DriverString::NoTagsToExport),
@@ -374,8 +374,8 @@ bool ExportTagsPlain(const TagList &tags, const QString &path, Encoding encoding
     return true;
 }
 
-bool ExportAllTagsMaster(const Channels &channels, const QString &path, Encoding encoding,
-                         Notifier &notifier, const TransferLog &log)
+bool exportMaster(const Channels &channels, const QString &path, Encoding encoding,
+                  Notifier &notifier, const TransferLog &log)
 {
     MasterExport exporter;
     exporter.addChannels(channels);
@@ -452,8 +452,8 @@ int importPlainBytes(TagList &target, QByteArrayView bytes, Encoding encoding, N
     return added;
 }
 
-bool ImportTagsPlain(TagList &target, const QString &path, Encoding encoding, Notifier &notifier,
-                     const TransferLog &log)
+bool importPlain(TagList &target, const QString &path, Encoding encoding, Notifier &notifier,
+                 const TransferLog &log)
 {
     const QString errorPath = importErrorFilePath(path);
     QFile file(path);

@@ -26,16 +26,16 @@ using TransferLog = std::function<void(const QString &line)>;
 // Shows "No Tags to Export..." for an empty list and "Failed to open file..."
 // when the file cannot be written; false then. An existing file is replaced
 // only once the new one is complete.
-bool ExportTagsPlain(const TagList &tags, const QString &path, Encoding encoding,
-                     Notifier &notifier, const TransferLog &log = {});
-bool ExportAllTagsMaster(const Channels &channels, const QString &path, Encoding encoding,
-                         Notifier &notifier, const TransferLog &log = {});
+bool exportPlain(const TagList &tags, const QString &path, Encoding encoding, Notifier &notifier,
+                 const TransferLog &log = {});
+bool exportMaster(const Channels &channels, const QString &path, Encoding encoding,
+                  Notifier &notifier, const TransferLog &log = {});
 
 // Appends the valid rows of `path` to `target`; true when at least one tag
 // was added. Rejected rows are listed in the import error file (see below)
 // and reported once at the end.
-bool ImportTagsPlain(TagList &target, const QString &path, Encoding encoding, Notifier &notifier,
-                     const TransferLog &log = {});
+bool importPlain(TagList &target, const QString &path, Encoding encoding, Notifier &notifier,
+                 const TransferLog &log = {});
 
 // The import itself, on the bytes of a file: appends the valid rows to
 // `target`, calls `refused` with the line number and reason of every row it

@@ -33,7 +33,7 @@ class DriverEndToEnd : public ::testing::Test
 {
 protected:
     static constexpr int WaitMs = 20000;
-    static constexpr quint32 StopRequest = hostmsg::WM_USER + 102;
+    static constexpr quint32 StopRequestMessage = hostmsg::WM_USER + 102;
     const QString DriverTitle = QStringLiteral("Orvala Modbus Driver (Beta)");
 
     struct Delivery

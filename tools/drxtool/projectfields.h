@@ -78,7 +78,7 @@ template<typename Channel, typename Fields> void channel(Channel &c, Fields &fie
 {
     static_assert(std::is_base_of_v<CModChnl, std::remove_const_t<Channel>>);
     using namespace Qt::StringLiterals;
-    fields.name("ChannelName"_L1, c.name, NameRules::channel(c.GetChannelKind()));
+    fields.name("ChannelName"_L1, c.name, NameRules::channel(c.kind()));
     fields.integer("ConnectTimeout"_L1, c.ConnectTimeout, {1, 1000});
     fields.integer("ReconnectAfter"_L1, c.ReconnectAfter, {5, 7200});
     fields.integer("MaxReconnectAttempts"_L1, c.MaxReconnectAttempts, {0, 100});
@@ -101,7 +101,7 @@ template<typename TcpChannel, typename Fields> void tcpChannel(TcpChannel &c, Fi
 // offers; a position past the end of its list would select nothing there.
 template<typename ComProps, typename Fields> void comProps(ComProps &p, Fields &fields)
 {
-    static_assert(std::is_same_v<std::remove_const_t<ComProps>, CComProps>);
+    static_assert(std::is_same_v<std::remove_const_t<ComProps>, SerialSettings>);
     using namespace Qt::StringLiterals;
     fields.integer("ComPort"_L1, p.ComPort, {0, 255});       // "None", "COM 1" to "COM 255"
     fields.integer("BaudRate"_L1, p.BaudRate, {0, 14});      // 300 to 256000

@@ -100,7 +100,7 @@ QJsonObject channelToJson(const CModChnl &channel)
 {
     JsonObjectWriter writer;
     ProjectFields::channel(channel, writer);
-    if (channel.GetChannelKind() == CModChnl::TcpKind) {
+    if (channel.kind() == CModChnl::TcpKind) {
         writer.object.insert("kind"_L1, "tcp"_L1);
         ProjectFields::tcpChannel(static_cast<const CModTCPChnl &>(channel), writer);
     } else {

@@ -207,7 +207,7 @@ void ProjectJsonReader::checkTagAddress(CModTag &tag, JsonObjectReader &fields)
     QString message;
     if (tag.TagAddress.isEmpty()) {
         fields.warn("TagAddress"_L1, DriverString::text(DriverString::EnterAddress));
-    } else if (!ValidateAddress(probe, message)) {
+    } else if (!validateAddress(probe, message)) {
         if (message.isEmpty())
             message = QStringLiteral("address beyond the data type's range");
         fields.warn("TagAddress"_L1, message);
@@ -216,7 +216,7 @@ void ProjectJsonReader::checkTagAddress(CModTag &tag, JsonObjectReader &fields)
     if (!fields.has("AddressNumber"_L1))
         tag.AddressNumber = AddressText::leadingNumber(tag.TagAddress);
     if (!fields.has("BitNumber"_L1)) {
-        const AddressText::Split split = AddressText::SplitAddress(tag.TagAddress);
+        const AddressText::Split split = AddressText::splitAddress(tag.TagAddress);
         tag.BitNumber = split.hasOneDot ? quint8(split.bitPart.toUInt()) : 0;
     }
 }

@@ -44,15 +44,15 @@ TEST(DriverStateTest, SavedAndOpenedProjectsGoToTheTopOfTheRecentFiles)
     state.project.addChannel(channel);
     state.project.markModified();
     notifier.fileAnswer = first;
-    state.project.SaveProject();
+    state.project.save();
     state.project.markModified();
     notifier.fileAnswer = second;
-    state.project.SaveProjectAs();
+    state.project.saveAs();
     ASSERT_EQ(state.recentFiles.entry(0), second);
     EXPECT_EQ(state.recentFiles.entry(1), first);
 
     notifier.fileAnswer = first;
-    state.project.OpenProject();
+    state.project.open();
     EXPECT_EQ(state.recentFiles.entry(0), first);
     EXPECT_EQ(state.recentFiles.entry(1), second);
 

@@ -52,10 +52,10 @@ protected:
 TEST_F(ErrorFileWriterTest, GenerationOffCreatesNoFileAndCollectsNothing)
 {
     ErrorFileWriter writer(false, 15, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
     for (int i = 0; i < 12; ++i)
-        writer.AddErrLine(QStringLiteral("trace %1").arg(i));
-    writer.FlushErrFile();
+        writer.addLine(QStringLiteral("trace %1").arg(i));
+    writer.writeOut();
     EXPECT_FALSE(writer.isActive());
     EXPECT_TRUE(writer.path().isEmpty());
     EXPECT_EQ(writer.pendingLineCount(), 0);
@@ -65,7 +65,7 @@ TEST_F(ErrorFileWriterTest, GenerationOffCreatesNoFileAndCollectsNothing)
 TEST_F(ErrorFileWriterTest, OpenCreatesTheFileBesideTheProjectWithoutWritingIt)
 {
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
     EXPECT_EQ(writer.path(), errorFile());
     ASSERT_TRUE(QFile::exists(errorFile()));
     EXPECT_EQ(QFileInfo(errorFile()).size(), 0);
@@ -79,14 +79,14 @@ TEST_F(ErrorFileWriterTest, OpenKeepsWhatTheFileHolds)
     existing.close();
 
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
     EXPECT_EQ(readFile(errorFile()), QByteArray("earlier run"));
 }
 
 TEST_F(ErrorFileWriterTest, EmptyNameOpensNothing)
 {
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
-    writer.OpenErrFile(QString(), projectFolder());
+    writer.open(QString(), projectFolder());
     EXPECT_TRUE(writer.path().isEmpty());
     EXPECT_TRUE(QDir(projectFolder()).isEmpty());
 }
@@ -103,17 +103,17 @@ TEST_F(ErrorFileWriterTest, FirstLineStartsAndLinesGoOutInBlocksOfFive)
     existing.close();
 
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
 
-    writer.AddErrLine(QStringLiteral("Connecting 10.0.0.5:502"));
+    writer.addLine(QStringLiteral("Connecting 10.0.0.5:502"));
     EXPECT_EQ(writer.pendingLineCount(), 2);
     m_clock.advance(1s);
-    writer.AddErrLine(QStringLiteral("Connected"));
-    writer.AddErrLine(QStringLiteral("Sent frame 1"));
+    writer.addLine(QStringLiteral("Connected"));
+    writer.addLine(QStringLiteral("Sent frame 1"));
     EXPECT_EQ(writer.pendingLineCount(), 4);
     EXPECT_EQ(readFile(errorFile()), earlier);
 
-    writer.AddErrLine(QStringLiteral("Reply timeout"));
+    writer.addLine(QStringLiteral("Reply timeout"));
     EXPECT_EQ(writer.pendingLineCount(), 0);
     const QByteArray firstBlock =
         earlier + fileLine("17-04-05 [14:03:07]", Started) +
@@ -124,9 +124,9 @@ TEST_F(ErrorFileWriterTest, FirstLineStartsAndLinesGoOutInBlocksOfFive)
     EXPECT_EQ(readFile(errorFile()), firstBlock);
 
     for (int i = 1; i <= 4; ++i)
-        writer.AddErrLine(QStringLiteral("line %1").arg(i));
+        writer.addLine(QStringLiteral("line %1").arg(i));
     EXPECT_EQ(readFile(errorFile()), firstBlock);
-    writer.AddErrLine(QStringLiteral("line 5 — Ä😀"));
+    writer.addLine(QStringLiteral("line 5 — Ä😀"));
     QByteArray secondBlock;
     for (int i = 1; i <= 4; ++i)
         secondBlock += fileLine("17-04-05 [14:03:08]", QStringLiteral("line %1").arg(i));
@@ -137,9 +137,9 @@ TEST_F(ErrorFileWriterTest, FirstLineStartsAndLinesGoOutInBlocksOfFive)
 TEST_F(ErrorFileWriterTest, FileHasNoByteOrderMarkAndTheLineFormatIsExact)
 {
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
-    writer.AddErrLine(QStringLiteral("A"));
-    writer.FlushErrFile();
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.addLine(QStringLiteral("A"));
+    writer.writeOut();
     const QByteArray bytes = readFile(errorFile());
     ASSERT_GE(bytes.size(), 4);
     EXPECT_EQ(bytes.left(4), fromHex("31 00 37 00")) << "starts with \"17\", no BOM";
@@ -155,15 +155,15 @@ TEST_F(ErrorFileWriterTest, FileHasNoByteOrderMarkAndTheLineFormatIsExact)
 TEST_F(ErrorFileWriterTest, StopsAtTheFirstLineAfterTheDuration)
 {
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
-    writer.AddErrLine(QStringLiteral("first"));
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.addLine(QStringLiteral("first"));
     m_clock.advance(15min + 59s);
-    writer.AddErrLine(QStringLiteral("still inside"));
+    writer.addLine(QStringLiteral("still inside"));
     EXPECT_TRUE(writer.isActive());
     EXPECT_EQ(writer.pendingLineCount(), 3);
 
     m_clock.advance(1s);
-    writer.AddErrLine(QStringLiteral("too late"));
+    writer.addLine(QStringLiteral("too late"));
     EXPECT_FALSE(writer.isActive());
     EXPECT_EQ(writer.pendingLineCount(), 0);
     const QByteArray stopped = fileLine("17-04-05 [14:03:07]", Started) +
@@ -173,8 +173,8 @@ TEST_F(ErrorFileWriterTest, StopsAtTheFirstLineAfterTheDuration)
     EXPECT_EQ(readFile(errorFile()), stopped);
 
     for (int i = 0; i < 10; ++i)
-        writer.AddErrLine(QStringLiteral("ignored"));
-    writer.FlushErrFile();
+        writer.addLine(QStringLiteral("ignored"));
+    writer.writeOut();
     EXPECT_EQ(writer.pendingLineCount(), 0);
     EXPECT_EQ(readFile(errorFile()), stopped);
 }
@@ -182,27 +182,27 @@ TEST_F(ErrorFileWriterTest, StopsAtTheFirstLineAfterTheDuration)
 TEST_F(ErrorFileWriterTest, DurationCountsFromTheFirstLineNotFromOpening)
 {
     ErrorFileWriter writer(true, 1, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
     m_clock.advance(1h);
-    writer.AddErrLine(QStringLiteral("first"));
+    writer.addLine(QStringLiteral("first"));
     m_clock.advance(1min + 59s);
-    writer.AddErrLine(QStringLiteral("second"));
+    writer.addLine(QStringLiteral("second"));
     EXPECT_TRUE(writer.isActive());
     m_clock.advance(1s);
-    writer.AddErrLine(QStringLiteral("third"));
+    writer.addLine(QStringLiteral("third"));
     EXPECT_FALSE(writer.isActive());
 }
 
 TEST_F(ErrorFileWriterTest, SixHundredMinutesKeepTheFileGrowingForTenHours)
 {
     ErrorFileWriter writer(true, 600, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
-    writer.AddErrLine(QStringLiteral("first"));
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.addLine(QStringLiteral("first"));
     m_clock.advance(10h + 59s);
-    writer.AddErrLine(QStringLiteral("ten hours on"));
+    writer.addLine(QStringLiteral("ten hours on"));
     EXPECT_TRUE(writer.isActive());
     m_clock.advance(1s);
-    writer.AddErrLine(QStringLiteral("too late"));
+    writer.addLine(QStringLiteral("too late"));
     EXPECT_FALSE(writer.isActive());
 }
 
@@ -217,10 +217,10 @@ TEST_F(ErrorFileWriterTest, DurationIsHeldToOneTo600Minutes)
 TEST_F(ErrorFileWriterTest, ClockSetBackDoesNotKeepTheFileGrowing)
 {
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
-    writer.AddErrLine(QStringLiteral("first"));
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.addLine(QStringLiteral("first"));
     m_clock.advance(-1h);
-    writer.AddErrLine(QStringLiteral("after the clock went back"));
+    writer.addLine(QStringLiteral("after the clock went back"));
     EXPECT_FALSE(writer.isActive());
 }
 
@@ -229,18 +229,18 @@ TEST_F(ErrorFileWriterTest, ClockSetBackDoesNotKeepTheFileGrowing)
 TEST_F(ErrorFileWriterTest, FailedWriteOutKeepsTheLinesForTheNextOne)
 {
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
     ASSERT_TRUE(QFile::remove(errorFile()));
 
     for (int i = 1; i <= 4; ++i)
-        writer.AddErrLine(QStringLiteral("line %1").arg(i));
+        writer.addLine(QStringLiteral("line %1").arg(i));
     EXPECT_EQ(writer.pendingLineCount(), 5);
     EXPECT_FALSE(QFile::exists(errorFile())) << "a write-out never creates the file";
 
     QFile recreated(errorFile());
     ASSERT_TRUE(recreated.open(QIODevice::WriteOnly));
     recreated.close();
-    writer.AddErrLine(QStringLiteral("line 5"));
+    writer.addLine(QStringLiteral("line 5"));
     EXPECT_EQ(writer.pendingLineCount(), 0);
 
     QByteArray expected = fileLine("17-04-05 [14:03:07]", Started);
@@ -255,7 +255,7 @@ TEST_F(ErrorFileWriterTest, FailedWriteOutKeepsTheLinesForTheNextOne)
 TEST_F(ErrorFileWriterTest, ShortWriteKeepsTheUnwrittenLinesWhole)
 {
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
     const QByteArray started = fileLine("17-04-05 [14:03:07]", Started);
     QByteArray lines[6];
     for (int i = 1; i <= 5; ++i)
@@ -268,7 +268,7 @@ TEST_F(ErrorFileWriterTest, ShortWriteKeepsTheUnwrittenLinesWhole)
     small.rlim_cur = rlim_t(started.size() + lines[1].size() + lines[2].size() / 2);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     for (int i = 1; i <= 4; ++i)
-        writer.AddErrLine(QStringLiteral("line %1").arg(i));
+        writer.addLine(QStringLiteral("line %1").arg(i));
     const int pendingAfterShortWrite = writer.pendingLineCount();
     const QByteArray afterShortWrite = readFile(errorFile());
     setrlimit(RLIMIT_FSIZE, &original);
@@ -277,8 +277,8 @@ TEST_F(ErrorFileWriterTest, ShortWriteKeepsTheUnwrittenLinesWhole)
     EXPECT_EQ(pendingAfterShortWrite, 3);
     EXPECT_EQ(afterShortWrite, started + lines[1]);
 
-    writer.AddErrLine(QStringLiteral("line 5"));
-    writer.FlushErrFile();
+    writer.addLine(QStringLiteral("line 5"));
+    writer.writeOut();
     EXPECT_EQ(writer.pendingLineCount(), 0);
     EXPECT_EQ(readFile(errorFile()),
               started + lines[1] + lines[2] + lines[3] + lines[4] + lines[5]);
@@ -287,10 +287,10 @@ TEST_F(ErrorFileWriterTest, ShortWriteKeepsTheUnwrittenLinesWhole)
 TEST_F(ErrorFileWriterTest, FileThatCannotBeCreatedCollectsLinesInMemory)
 {
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"),
-                       projectFolder() + QStringLiteral("/missing-folder"));
+    writer.open(QStringLiteral("Channel1.txt"),
+                projectFolder() + QStringLiteral("/missing-folder"));
     for (int i = 1; i <= 9; ++i)
-        writer.AddErrLine(QStringLiteral("line %1").arg(i));
+        writer.addLine(QStringLiteral("line %1").arg(i));
     EXPECT_EQ(writer.pendingLineCount(), 10);
     EXPECT_FALSE(QFile::exists(writer.path()));
 }
@@ -298,9 +298,9 @@ TEST_F(ErrorFileWriterTest, FileThatCannotBeCreatedCollectsLinesInMemory)
 TEST_F(ErrorFileWriterTest, FlushWritesWhateverIsPending)
 {
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
-    writer.AddErrLine(QStringLiteral("only"));
-    writer.FlushErrFile();
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.addLine(QStringLiteral("only"));
+    writer.writeOut();
     EXPECT_EQ(writer.pendingLineCount(), 0);
     EXPECT_EQ(readFile(errorFile()), fileLine("17-04-05 [14:03:07]", Started) +
                                          fileLine("17-04-05 [14:03:07]", QStringLiteral("only")));
@@ -310,8 +310,8 @@ TEST_F(ErrorFileWriterTest, EndOfRunWritesOutThePendingLines)
 {
     {
         ErrorFileWriter writer(true, 15, m_clock.wallClock());
-        writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
-        writer.AddErrLine(QStringLiteral("last words"));
+        writer.open(QStringLiteral("Channel1.txt"), projectFolder());
+        writer.addLine(QStringLiteral("last words"));
         EXPECT_EQ(readFile(errorFile()), QByteArray());
     }
     EXPECT_EQ(readFile(errorFile()),
@@ -323,14 +323,14 @@ TEST_F(ErrorFileWriterTest, EachWriterHasItsOwnStartTime)
 {
     ErrorFileWriter first(true, 15, m_clock.wallClock());
     ErrorFileWriter second(true, 15, m_clock.wallClock());
-    first.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
-    second.OpenErrFile(QStringLiteral("Channel2.txt"), projectFolder());
-    first.AddErrLine(QStringLiteral("a"));
+    first.open(QStringLiteral("Channel1.txt"), projectFolder());
+    second.open(QStringLiteral("Channel2.txt"), projectFolder());
+    first.addLine(QStringLiteral("a"));
     m_clock.advance(10min);
-    second.AddErrLine(QStringLiteral("b"));
+    second.addLine(QStringLiteral("b"));
     m_clock.advance(6min);
-    first.AddErrLine(QStringLiteral("a again"));
-    second.AddErrLine(QStringLiteral("b again"));
+    first.addLine(QStringLiteral("a again"));
+    second.addLine(QStringLiteral("b again"));
     EXPECT_FALSE(first.isActive());
     EXPECT_TRUE(second.isActive());
 }
@@ -344,9 +344,9 @@ TEST_F(ErrorFileWriterTest, FileStopsAtItsSizeLimitWithALastLineSayingSo)
     constexpr qint64 Limit = 4000;
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
     writer.setLimits(Limit, 100);
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
     for (int i = 0; i < 500; ++i)
-        writer.AddErrLine(QStringLiteral("trace line %1").arg(i));
+        writer.addLine(QStringLiteral("trace line %1").arg(i));
     EXPECT_FALSE(writer.isActive());
     EXPECT_EQ(writer.pendingLineCount(), 0);
 
@@ -360,8 +360,8 @@ TEST_F(ErrorFileWriterTest, FileStopsAtItsSizeLimitWithALastLineSayingSo)
     EXPECT_TRUE(bytes.endsWith(stopLine));
     EXPECT_TRUE(bytes.startsWith(fileLine("17-04-05 [14:03:07]", Started)));
 
-    writer.AddErrLine(QStringLiteral("after the stop"));
-    writer.FlushErrFile();
+    writer.addLine(QStringLiteral("after the stop"));
+    writer.writeOut();
     EXPECT_EQ(readFile(errorFile()), bytes);
 }
 
@@ -372,18 +372,18 @@ TEST_F(ErrorFileWriterTest, PendingLinesAreBoundedWhileTheFileCannotBeWritten)
 {
     ErrorFileWriter writer(true, 15, m_clock.wallClock());
     writer.setLimits(ErrorFileWriter::DefaultMaximumFileBytes, 20);
-    writer.OpenErrFile(QStringLiteral("Channel1.txt"), projectFolder());
+    writer.open(QStringLiteral("Channel1.txt"), projectFolder());
     ASSERT_TRUE(QFile::remove(errorFile()));
 
     for (int i = 1; i <= 100; ++i)
-        writer.AddErrLine(QStringLiteral("line %1").arg(i));
+        writer.addLine(QStringLiteral("line %1").arg(i));
     EXPECT_EQ(writer.pendingLineCount(), 20);
     EXPECT_EQ(writer.droppedLineCount(), 81); // the Started line and lines 1 to 100, less 20
 
     QFile recreated(errorFile());
     ASSERT_TRUE(recreated.open(QIODevice::WriteOnly));
     recreated.close();
-    writer.FlushErrFile();
+    writer.writeOut();
     EXPECT_EQ(writer.pendingLineCount(), 0);
     EXPECT_EQ(writer.droppedLineCount(), 0);
 
@@ -395,8 +395,8 @@ TEST_F(ErrorFileWriterTest, PendingLinesAreBoundedWhileTheFileCannotBeWritten)
         QStringLiteral(": 81 trace lines were dropped while the file could not be written."));
     EXPECT_EQ(readFile(errorFile()), expected);
 
-    writer.AddErrLine(QStringLiteral("later"));
-    writer.FlushErrFile();
+    writer.addLine(QStringLiteral("later"));
+    writer.writeOut();
     EXPECT_EQ(readFile(errorFile()),
               expected + fileLine("17-04-05 [14:03:07]", QStringLiteral("later")));
 }
@@ -416,7 +416,7 @@ TEST_F(ErrorFileWriterTest, ChannelNamesWithPathPartsStayInTheProjectFolder)
     for (const QString &name : names) {
         SCOPED_TRACE(name.toStdString());
         ErrorFileWriter writer(true, 15, m_clock.wallClock());
-        writer.OpenErrFile(name, projectFolder());
+        writer.open(name, projectFolder());
         const QFileInfo file(writer.path());
         EXPECT_EQ(QFileInfo(file.absolutePath()).canonicalFilePath(), folder);
         EXPECT_FALSE(file.fileName().startsWith(u'.'));

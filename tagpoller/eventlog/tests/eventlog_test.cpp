@@ -99,8 +99,8 @@ TEST_F(EventLogTest, VerboseMessagesAreWrittenOnlyAtLevelThree)
         EventLog log({level, QString(), m_clock.wallClock()});
         log.open(m_settings);
         const int afterOpen = log.count();
-        log.AddMsg(QStringLiteral("normal"));
-        log.AddMsg(QStringLiteral("verbose"), EventLog::Level::Verbose);
+        log.addMessage(QStringLiteral("normal"));
+        log.addMessage(QStringLiteral("verbose"), EventLog::Level::Verbose);
         if (level == 3) {
             ASSERT_EQ(log.count(), afterOpen + 2);
             EXPECT_EQ(log.message(afterOpen + 1).text(), QStringLiteral("verbose"));
@@ -117,18 +117,18 @@ TEST_F(EventLogTest, MessagesAreDroppedWhileTheLogIsNotOpen)
     SignalRecord heard;
     heard.follow(*log);
 
-    log->AddMsg(QStringLiteral("too early"));
+    log->addMessage(QStringLiteral("too early"));
     EXPECT_FALSE(log->isOpen());
     EXPECT_EQ(log->count(), 0);
     EXPECT_TRUE(heard.appended.empty());
 
     log->open(m_settings);
-    log->AddMsg(QStringLiteral("kept"));
+    log->addMessage(QStringLiteral("kept"));
     ASSERT_EQ(log->count(), 2);
     ASSERT_TRUE(log->close());
     EXPECT_EQ(heard.cleared, 1);
 
-    log->AddMsg(QStringLiteral("too late"));
+    log->addMessage(QStringLiteral("too late"));
     EXPECT_EQ(log->count(), 0);
     const auto saved = savedmessages::decode(readFile(savedFile()));
     ASSERT_TRUE(saved.ok());
@@ -188,7 +188,7 @@ TEST_F(EventLogTest, SavesTheNewestMessagesAndRestoresThemAfterTheKeepingLine)
     ASSERT_EQ(first->count(), 1);
     for (int number = 2; number <= 250; ++number) {
         m_clock.advance(1s);
-        first->AddMsg(QStringLiteral("Message %1").arg(number));
+        first->addMessage(QStringLiteral("Message %1").arg(number));
     }
     ASSERT_EQ(first->count(), 250);
     ASSERT_TRUE(first->close());
@@ -222,7 +222,7 @@ TEST_F(EventLogTest, RestoredMessageShowsItsStoredLocalDateAndTime)
 {
     auto first = makeLog(0);
     first->open(m_settings);
-    first->AddMsg(QStringLiteral("Project opened : /srv/plant.drx"));
+    first->addMessage(QStringLiteral("Project opened : /srv/plant.drx"));
     ASSERT_TRUE(first->close());
 
     m_clock.set(AprilFifth2017At140307 + std::chrono::days(400));
@@ -237,7 +237,7 @@ TEST_F(EventLogTest, SavedFileIsExactlyOneObjectArrayOfCModMsg)
 {
     auto log = makeLog(0);
     log->open(m_settings);
-    log->AddMsg(QStringLiteral("Hi"));
+    log->addMessage(QStringLiteral("Hi"));
     ASSERT_TRUE(log->close());
     EXPECT_EQ(readFile(savedFile()).toHex(' '),
               fromHex("01 00 ff ff 01 00 07 00 43 4d 6f 64 4d 73 67"
@@ -258,7 +258,7 @@ TEST_F(EventLogTest, MissingDataFolderIsCreatedOnClose)
     const QString folder = testsupport::tempRoot() + QStringLiteral("/not/yet/there");
     EventLog log({0, folder, m_clock.wallClock()});
     log.open(m_settings);
-    log.AddMsg(QStringLiteral("Hi"));
+    log.addMessage(QStringLiteral("Hi"));
     ASSERT_TRUE(log.close());
     EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/ModErrMsgs.dat")));
 }
@@ -268,7 +268,7 @@ TEST_F(EventLogTest, WithoutADataFolderNothingIsKept)
     EventLog log({0, QString(), m_clock.wallClock()});
     EXPECT_TRUE(log.savedMessagesPath().isEmpty());
     log.open(m_settings);
-    log.AddMsg(QStringLiteral("Hi"));
+    log.addMessage(QStringLiteral("Hi"));
     EXPECT_TRUE(log.close());
     EXPECT_FALSE(QFile::exists(savedFile()));
 }
@@ -315,7 +315,7 @@ TEST_P(EventLogUnreadableFile, StartsEmptyWithOneLineAndLeavesTheFileAlone)
     EXPECT_GT(line.size(), 40) << "the line gives a reason: " << line.toStdString();
     EXPECT_EQ(readFile(savedFile()), original);
 
-    log->AddMsg(QStringLiteral("after"));
+    log->addMessage(QStringLiteral("after"));
     EXPECT_EQ(readFile(savedFile()), original);
     ASSERT_TRUE(log->close());
 
@@ -378,7 +378,7 @@ TEST_F(EventLogTest, FailedSaveKeepsThePreviousFile)
     log->open(m_settings);
     ASSERT_EQ(log->count(), 2);
     for (int i = 0; i < 150; ++i)
-        log->AddMsg(
+        log->addMessage(
             QStringLiteral("A message long enough to pass the size limit quickly %1").arg(i));
 
     rlimit original{};
@@ -415,7 +415,7 @@ TEST_F(EventLogTest, KeepsTheNewestMessagesUpToItsBound)
     ASSERT_EQ(log.messagesInMemory(), 100);
 
     for (int number = 1; number <= 1000; ++number) {
-        log.AddMsg(QStringLiteral("Message %1").arg(number));
+        log.addMessage(QStringLiteral("Message %1").arg(number));
         ASSERT_LE(log.count(), 100);
         ASSERT_EQ(heard.rowsOfAView(), log.count());
     }
@@ -444,7 +444,7 @@ TEST_F(EventLogTest, BoundIsNeverBelowTheMessagesToKeep)
     first.open(settings);
     EXPECT_EQ(first.messagesInMemory(), 300);
     for (int number = 1; number <= 300; ++number)
-        first.AddMsg(QStringLiteral("Message %1").arg(number));
+        first.addMessage(QStringLiteral("Message %1").arg(number));
     EXPECT_EQ(first.count(), 300);
     ASSERT_TRUE(first.close());
 

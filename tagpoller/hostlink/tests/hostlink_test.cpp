@@ -85,7 +85,8 @@ protected:
         driverWindow = desktop.createWindow(QStringLiteral("Orvala Modbus Driver"));
         hostEndpoint = desktop.createWindow(QStringLiteral("hostrun"));
         ASSERT_TRUE(driverWindow && hostEndpoint) << desktop.errorString().toStdString();
-        driverWindow->setHandler([this](const hostmsg::Message &m) { return link.OnCopyData(m); });
+        driverWindow->setHandler(
+            [this](const hostmsg::Message &m) { return link.handleCopyData(m); });
         hostEndpoint->setHandler([this](const hostmsg::Message &m) { return onHostMessage(m); });
         link.setOwnWindow(driverWindow->handle());
 
@@ -437,7 +438,7 @@ TEST_F(HostLinkTest, OtherWindowMessagesAreNotTheLinks)
     hostmsg::Message message;
     message.msg = hostmsg::WM_USER + 102;
     message.dwData = HostLink::ItemRequestCode;
-    EXPECT_EQ(link.OnCopyData(message), HostLink::NotHandled);
+    EXPECT_EQ(link.handleCopyData(message), HostLink::NotHandled);
     EXPECT_EQ(newLogTexts(), QStringList());
 }
 
@@ -462,7 +463,7 @@ TEST(HostLinkQuiet, Level3MessagesStayOutOfALogBelowLevel3)
     message.wParam = 77;
     message.dwData = HostLink::WriteRequestCode;
     message.payload = HostPayload::encodeTagValues(writeRequest({entry(7, wordValue(1))}));
-    EXPECT_EQ(link.OnCopyData(message), HostLink::WriteRequestTaken);
+    EXPECT_EQ(link.handleCopyData(message), HostLink::WriteRequestTaken);
     EXPECT_EQ(log.count(), 0);
 }
 
@@ -477,7 +478,7 @@ TEST_F(HostLinkTest, ThreeChangesBeforeAFlushAreThreeEntriesInOrder)
     EXPECT_EQ(link.pendingValues().entries.size(), 3u);
     EXPECT_TRUE(deliveries.empty()) << "queueing sends nothing";
 
-    link.FlushTagValues();
+    link.flushTagValues();
     ASSERT_EQ(deliveries.size(), 1u);
     EXPECT_EQ(deliveries[0].msg, hostmsg::WM_COPYDATA);
     EXPECT_EQ(deliveries[0].dwData, HostLink::ValueDeliveryCode);
@@ -488,7 +489,7 @@ TEST_F(HostLinkTest, ThreeChangesBeforeAFlushAreThreeEntriesInOrder)
     EXPECT_EQ(linkState, LinkState::Delivering);
     EXPECT_EQ(hostWindow, host());
 
-    link.FlushTagValues();
+    link.flushTagValues();
     EXPECT_EQ(deliveries.size(), 1u) << "nothing queued, nothing sent";
 }
 
@@ -497,7 +498,7 @@ TEST_F(HostLinkTest, DeliveryIsExactlyTheValueRecord)
     acceptItems();
     link.queueTagValue(7, wordValue(0x1234), false);
     link.queueTagValue(-3, booleanValue(true), true);
-    link.FlushTagValues();
+    link.flushTagValues();
     ASSERT_EQ(deliveries.size(), 1u);
     EXPECT_EQ(toHex(deliveries[0].payload),
               toHex(hexBytes("00 00 02 00 FF FF 01 00 07 00 43 54 78 6E 54 61 67"
@@ -511,7 +512,7 @@ TEST_F(HostLinkTest, QueuedValueIsACopy)
     CModData value = wordValue(10);
     link.queueTagValue(7, value, false);
     value.setWord(11);
-    link.FlushTagValues();
+    link.flushTagValues();
     ASSERT_EQ(deliveries.size(), 1u);
     EXPECT_EQ(describe(delivered(0)), "reserved=0 [7 type 5 value 10]");
 }
@@ -550,7 +551,7 @@ TEST_F(HostLinkTest, ValuesAreQueuedOnlyWhileDeliveringToAHostWindow)
         link.queueTagValue(row.requestId, wordValue(1), false);
         EXPECT_EQ(link.pendingValues().entries.size(), row.queued ? 1u : 0u);
 
-        link.FlushTagValues();
+        link.flushTagValues();
         EXPECT_EQ(deliveries.size(), row.queued ? 1u : 0u);
         EXPECT_TRUE(link.pendingValues().entries.empty());
         deliveries.clear();
@@ -563,14 +564,14 @@ TEST_F(HostLinkTest, FlushWaitsWhileTheLinkIsNotDeliveringAndDiscardEmptiesIt)
     acceptItems();
     link.queueTagValue(7, wordValue(1), false);
     linkState = LinkState::Stopping;
-    link.FlushTagValues();
+    link.flushTagValues();
     EXPECT_TRUE(deliveries.empty());
     EXPECT_EQ(link.pendingValues().entries.size(), 1u);
 
     link.discardPending();
     EXPECT_TRUE(link.pendingValues().entries.empty());
     linkState = LinkState::Delivering;
-    link.FlushTagValues();
+    link.flushTagValues();
     EXPECT_TRUE(deliveries.empty());
 }
 
@@ -600,7 +601,7 @@ TEST_F(HostLinkTest, DeliveryNotAnsweredWith100EndsTheLink)
         deliveries.clear();
         hostReply = row.reply;
         link.queueTagValue(7, wordValue(1), false);
-        link.FlushTagValues();
+        link.flushTagValues();
 
         EXPECT_EQ(deliveries.size(), 1u);
         EXPECT_EQ(hostWindow, 0u);
@@ -610,7 +611,7 @@ TEST_F(HostLinkTest, DeliveryNotAnsweredWith100EndsTheLink)
         EXPECT_TRUE(link.pendingValues().entries.empty());
 
         link.queueTagValue(7, wordValue(2), false);
-        link.FlushTagValues();
+        link.flushTagValues();
         EXPECT_TRUE(link.pendingValues().entries.empty());
         EXPECT_EQ(deliveries.size(), 1u);
         hostReply = HostLink::DeliveryAcknowledged;
@@ -621,11 +622,11 @@ TEST_F(HostLinkTest, ClosedHostWindowIsNoticedAtTheNextDelivery)
 {
     acceptItems();
     hostEndpoint.reset();
-    link.FlushTagValues();
+    link.flushTagValues();
     EXPECT_EQ(linkState, LinkState::Delivering) << "while nothing changes, nothing is sent";
 
     link.queueTagValue(7, wordValue(1), false);
-    link.FlushTagValues();
+    link.flushTagValues();
     EXPECT_EQ(hostWindow, 0u);
     EXPECT_EQ(linkState, LinkState::Stopping);
     EXPECT_EQ(newLogTexts(), QStringList{DriverString::text(DriverString::ClientWindowNotFound)});
@@ -645,7 +646,7 @@ TEST_F(HostLinkTest, HostMayRequestAndWriteWhileADeliveryWaits)
         link.queueTagValue(21, wordValue(99), false);
     };
     link.queueTagValue(7, wordValue(1), false);
-    link.FlushTagValues();
+    link.flushTagValues();
 
     EXPECT_EQ(writeReply, HostLink::WriteRequestTaken);
     EXPECT_EQ(requestReply, HostLink::ItemRequestAccepted);
@@ -656,7 +657,7 @@ TEST_F(HostLinkTest, HostMayRequestAndWriteWhileADeliveryWaits)
     EXPECT_EQ(describe(delivered(0)), "reserved=0 [7 type 5 value 1]");
     ASSERT_EQ(link.pendingValues().entries.size(), 1u);
 
-    link.FlushTagValues();
+    link.flushTagValues();
     ASSERT_EQ(deliveries.size(), 2u);
     EXPECT_EQ(describe(delivered(1)), "reserved=0 [21 type 5 value 99]");
 }
@@ -667,7 +668,7 @@ TEST_F(HostLinkTest, HundredThousandChangesLeaveInOneDelivery)
     constexpr qint32 Changes = 100000;
     for (qint32 i = 0; i < Changes; ++i)
         link.queueTagValue(1 + i % 1000, wordValue(quint16(i)), (i % 7) == 0);
-    link.FlushTagValues();
+    link.flushTagValues();
 
     ASSERT_EQ(deliveries.size(), 1u);
     const CAryTxnTags values = delivered(0);
@@ -698,7 +699,7 @@ TEST_F(HostLinkTest, SendAllDeliversEveryRequestedTagThatHasAValue)
     gTag->value = wordValue(55);
     gTag->flags |= CModTag::ValuePresent;
 
-    link.SendAllTagValues();
+    link.sendAllTagValues();
     ASSERT_EQ(deliveries.size(), 1u);
     EXPECT_EQ(describe(delivered(0)),
               "reserved=0 [7 type 5 value 11] [6 error type 5 value 33] [8 type 5 value 55]");
@@ -711,10 +712,10 @@ TEST_F(HostLinkTest, SendAllDoesNothingWithoutADeliveringLink)
     tag1->value = wordValue(11);
     tag1->flags |= CModTag::ValuePresent;
     linkState = LinkState::Delivering; // but no host window
-    link.SendAllTagValues();
+    link.sendAllTagValues();
     hostWindow = host();
     linkState = LinkState::Idle;
-    link.SendAllTagValues();
+    link.sendAllTagValues();
     EXPECT_TRUE(deliveries.empty());
     EXPECT_TRUE(link.pendingValues().entries.empty());
 }

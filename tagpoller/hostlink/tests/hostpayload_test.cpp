@@ -47,7 +47,7 @@ CAryTxnTags values(std::vector<std::shared_ptr<CTxnTag>> entries, quint16 reserv
 CModData withoutValue(quint8 type)
 {
     CModData data;
-    data.SetFromInteger(0, type);
+    data.setFromInteger(0, type);
     return data;
 }
 

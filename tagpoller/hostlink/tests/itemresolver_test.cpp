@@ -148,7 +148,7 @@ TEST_F(ItemResolverTest, NamesFindTheirTagsOnly)
     for (const NameRow &row : nameRows) {
         const QString name = QString::fromUtf16(row.name);
         SCOPED_TRACE(name.toStdString());
-        CModTag *found = ItemResolver::FindTag(channels, name);
+        CModTag *found = ItemResolver::findTag(channels, name);
         CModTag *expected = row.expected ? this->*row.expected : nullptr;
         EXPECT_EQ(found, expected) << (found ? found->TagName.toStdString() : "nothing");
     }
@@ -157,19 +157,19 @@ TEST_F(ItemResolverTest, NamesFindTheirTagsOnly)
 
 TEST_F(ItemResolverTest, SecondTagOfANameIsNeverFound)
 {
-    EXPECT_EQ(ItemResolver::FindTag(channels, u"Channel1.Device1.Tag1"), tag1);
-    EXPECT_NE(ItemResolver::FindTag(channels, u"Channel1.Device1.Tag1"), secondTag1);
+    EXPECT_EQ(ItemResolver::findTag(channels, u"Channel1.Device1.Tag1"), tag1);
+    EXPECT_NE(ItemResolver::findTag(channels, u"Channel1.Device1.Tag1"), secondTag1);
 }
 
 TEST_F(ItemResolverTest, NameWithManyDotsEndsWithoutATag)
 {
     const QString name = QStringLiteral("Channel1.Device1.G1") + QString(100000, u'.');
-    EXPECT_EQ(ItemResolver::FindTag(channels, name), nullptr);
+    EXPECT_EQ(ItemResolver::findTag(channels, name), nullptr);
 }
 
 TEST_F(ItemResolverTest, EmptyRequestFailsWith58043Only)
 {
-    const ItemResolver::Result result = ItemResolver::ResolveItems(channels, request({}), &log);
+    const ItemResolver::Result result = ItemResolver::resolveItems(channels, request({}), &log);
     EXPECT_FALSE(result.succeeded());
     EXPECT_EQ(result.found, 0);
     EXPECT_EQ(result.notFound, 0);
@@ -178,7 +178,7 @@ TEST_F(ItemResolverTest, EmptyRequestFailsWith58043Only)
 
 TEST_F(ItemResolverTest, AllFoundBindsIdsAndLogs58045)
 {
-    const ItemResolver::Result result = ItemResolver::ResolveItems(
+    const ItemResolver::Result result = ItemResolver::resolveItems(
         channels,
         request({item(7, QStringLiteral("Channel1.Device1.Tag1")),
                  item(8, QStringLiteral("Channel1.Device1.G1.Sub.Deep"))}),
@@ -195,7 +195,7 @@ TEST_F(ItemResolverTest, AllFoundBindsIdsAndLogs58045)
 
 TEST_F(ItemResolverTest, TwoOfThreeFoundLogsTheMissAnd58046)
 {
-    const ItemResolver::Result result = ItemResolver::ResolveItems(
+    const ItemResolver::Result result = ItemResolver::resolveItems(
         channels,
         request({item(1, QStringLiteral("Channel1.Device1.Tag1")),
                  item(2, QStringLiteral("Channel1.Device1.InGroup")),
@@ -214,7 +214,7 @@ TEST_F(ItemResolverTest, TwoOfThreeFoundLogsTheMissAnd58046)
 
 TEST_F(ItemResolverTest, NoneFoundLogsEveryMissAnd58047)
 {
-    const ItemResolver::Result result = ItemResolver::ResolveItems(
+    const ItemResolver::Result result = ItemResolver::resolveItems(
         channels, request({item(1, QStringLiteral("Channel1")), item(2, QString())}), &log);
     EXPECT_FALSE(result.succeeded());
     EXPECT_EQ(result.found, 0);
@@ -229,7 +229,7 @@ TEST_F(ItemResolverTest, NoneFoundLogsEveryMissAnd58047)
 TEST_F(ItemResolverTest, SameTagRequestedTwiceKeepsTheLaterId)
 {
     const ItemResolver::Result result =
-        ItemResolver::ResolveItems(channels,
+        ItemResolver::resolveItems(channels,
                                    request({item(5, QStringLiteral("Channel1.Device1.Tag2")),
                                             item(9, QStringLiteral("Channel1.Device1.Tag2"))}),
                                    &log);
@@ -243,11 +243,11 @@ TEST_F(ItemResolverTest, SameTagRequestedTwiceKeepsTheLaterId)
 
 TEST_F(ItemResolverTest, LaterRequestRebindsOnlyTheTagsItNames)
 {
-    ItemResolver::ResolveItems(channels,
+    ItemResolver::resolveItems(channels,
                                request({item(1, QStringLiteral("Channel1.Device1.Tag1")),
                                         item(2, QStringLiteral("Channel1.Device1.Tag2"))}),
                                &log);
-    ItemResolver::ResolveItems(channels,
+    ItemResolver::resolveItems(channels,
                                request({item(20, QStringLiteral("Channel1.Device1.Tag2")),
                                         item(30, QStringLiteral("Channel1.Device1.Tag9"))}),
                                &log);
@@ -257,7 +257,7 @@ TEST_F(ItemResolverTest, LaterRequestRebindsOnlyTheTagsItNames)
 
 TEST_F(ItemResolverTest, WorksWithoutALog)
 {
-    const ItemResolver::Result result = ItemResolver::ResolveItems(
+    const ItemResolver::Result result = ItemResolver::resolveItems(
         channels, request({item(4, QStringLiteral("Serial.RDev.R1"))}), nullptr);
     EXPECT_EQ(result.found, 1);
     EXPECT_EQ(r1->requestId, 4);

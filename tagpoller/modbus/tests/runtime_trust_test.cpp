@@ -212,7 +212,7 @@ TEST_F(TrustTest, aReusedRequestIdIsTakenFromItsFormerTagAndWritesLandOnTheNewOn
     const auto request = [&](qint32 id, const QString &name) {
         CAryReqTags items;
         items.items.push_back(std::make_shared<CReqTag>(id, name));
-        ItemResolver::ResolveItems(channels, items, &log);
+        ItemResolver::resolveItems(channels, items, &log);
         runtime->rebuildRequestIndex();
     };
     request(7, QStringLiteral("Chnl1.Dev1.First"));

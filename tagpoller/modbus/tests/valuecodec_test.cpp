@@ -546,7 +546,7 @@ TEST(ValueCodecEncode, ThirtyTwoBitWordOrders)
     for (const auto &row : rows) {
         for (int type : {int(DataTypeCode::Long), int(DataTypeCode::DWord)}) {
             CModData value;
-            value.SetFromInteger(0x11223344, quint8(type));
+            value.setFromInteger(0x11223344, quint8(type));
             const EncodeResult result =
                 encodeWrite(value, type, WriteTarget::HoldingRegister, row.order);
             ASSERT_TRUE(result.ok());
@@ -706,7 +706,7 @@ TEST(ValueCodecFit, ValuesOutsideTheTagsTypeAreNeverWrappedOrSaturated)
     EXPECT_FALSE(fits(asDouble(nan), Boolean));
     // A holder without a value has nothing to write.
     CModData none;
-    none.SetFromInteger(0, String);
+    none.setFromInteger(0, String);
     EXPECT_FALSE(fits(none, Word));
 }
 

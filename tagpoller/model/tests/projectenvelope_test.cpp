@@ -17,13 +17,13 @@ QByteArray patternPayload(qsizetype size, quint32 seed = 7)
 
 TEST(ProjectEnvelope, TenBytePayloadMakesA2048ByteFileAndNineAreRefused)
 {
-    const auto file = WrapPayload(patternPayload(10));
+    const auto file = wrapPayload(patternPayload(10));
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(file->size(), 2048);
-    EXPECT_EQ(UnwrapFile(*file).payload, patternPayload(10));
+    EXPECT_EQ(unwrapFile(*file).payload, patternPayload(10));
 
-    EXPECT_FALSE(WrapPayload(patternPayload(9)).has_value());
-    EXPECT_FALSE(WrapPayload(QByteArray()).has_value());
+    EXPECT_FALSE(wrapPayload(patternPayload(9)).has_value());
+    EXPECT_FALSE(wrapPayload(QByteArray()).has_value());
 }
 
 TEST(ProjectEnvelope, BodyIsTwiceThePayloadRoundedUpToWholeKilobytes)
@@ -31,7 +31,7 @@ TEST(ProjectEnvelope, BodyIsTwiceThePayloadRoundedUpToWholeKilobytes)
     const std::pair<qsizetype, qsizetype> cases[] = {{10, 1024},   {512, 1024},  {513, 2048},
                                                      {1024, 2048}, {1025, 3072}, {5000, 10240}};
     for (auto [payload, body] : cases) {
-        const auto file = WrapPayload(patternPayload(payload));
+        const auto file = wrapPayload(patternPayload(payload));
         ASSERT_TRUE(file.has_value());
         EXPECT_EQ(file->size(), HeaderSize + body) << payload;
     }
@@ -42,9 +42,9 @@ TEST(ProjectEnvelope, RoundTripsWhateverTheGeneratorChooses)
     for (quint32 seed = 1; seed <= 200; ++seed) {
         QRandomGenerator random(seed);
         const QByteArray payload = patternPayload(10 + seed * 37 % 3000, seed);
-        const auto file = WrapPayload(payload, random);
+        const auto file = wrapPayload(payload, random);
         ASSERT_TRUE(file.has_value());
-        const Unwrapped back = UnwrapFile(*file);
+        const Unwrapped back = unwrapFile(*file);
         ASSERT_EQ(back.error, UnwrapError::None);
         ASSERT_EQ(back.payload, payload) << "seed " << seed;
         EXPECT_EQ(back.announcedLength, quint32(payload.size()));
@@ -119,15 +119,15 @@ TEST(ProjectEnvelope, HeaderScramblingIsUndone)
 
 TEST(ProjectEnvelope, ShortWrongAndCutFiles)
 {
-    EXPECT_EQ(UnwrapFile(QByteArray(2047, '\0')).error, UnwrapError::TooShort);
-    EXPECT_EQ(UnwrapFile(QByteArray(4096, '\0')).error, UnwrapError::NotAProjectFile);
+    EXPECT_EQ(unwrapFile(QByteArray(2047, '\0')).error, UnwrapError::TooShort);
+    EXPECT_EQ(unwrapFile(QByteArray(4096, '\0')).error, UnwrapError::NotAProjectFile);
 
     // A body cut to a length that is no multiple of 1024 still unwraps; the
     // payload bytes beyond its end are missing.
     const QByteArray payload = patternPayload(1500);
-    const auto file = WrapPayload(payload);
+    const auto file = wrapPayload(payload);
     ASSERT_TRUE(file.has_value());
-    const Unwrapped cut = UnwrapFile(QByteArrayView(*file).first(HeaderSize + 1500));
+    const Unwrapped cut = unwrapFile(QByteArrayView(*file).first(HeaderSize + 1500));
     // The program's whole-body rotations mix the cut end into the rest, so
     // only the shape is certain: as many bytes as the body holds.
     EXPECT_EQ(cut.error, UnwrapError::None);
@@ -231,7 +231,7 @@ TEST(ProjectEnvelopeGolden, FixedSeedFileTakenApartByTheLayoutAlone)
     using namespace golden;
     const QByteArray payload = QByteArrayLiteral("Orvala drx envelope, golden bytes.");
     QRandomGenerator random(20260405);
-    const auto file = WrapPayload(payload, random);
+    const auto file = wrapPayload(payload, random);
     ASSERT_TRUE(file.has_value());
     ASSERT_EQ(file->size(), 2048);
 
@@ -271,7 +271,7 @@ TEST(ProjectEnvelopeGolden, FixedSeedFileTakenApartByTheLayoutAlone)
 
     // The same seed makes the same file, byte for byte.
     QRandomGenerator again(20260405);
-    const auto second = WrapPayload(payload, again);
+    const auto second = wrapPayload(payload, again);
     ASSERT_TRUE(second.has_value());
     EXPECT_TRUE(*second == *file);
 }

@@ -97,9 +97,9 @@ TEST(ProjectPayloadBytes, OneChannelDeviceGroupAndTwoTagsExactly)
     auto *channel = dynamic_cast<CModTCPChnl *>(loaded.channels[0].get());
     ASSERT_NE(channel, nullptr);
     EXPECT_EQ(channel->IpAddress, (std::array<qint32, 4>{192, 168, 1, 20}));
-    EXPECT_FALSE(channel->IsNew);
+    EXPECT_FALSE(channel->isNew);
     ASSERT_EQ(channel->devices.size(), 1u) << "the repeated list yields the same device";
-    EXPECT_FALSE(channel->devices[0]->IsNew);
+    EXPECT_FALSE(channel->devices[0]->isNew);
     EXPECT_EQ(ProjectFile::encodePayload(loaded.channels), payload);
 }
 
@@ -314,19 +314,19 @@ TEST_F(ProjectFileTest, SaveAndLoadKeepEveryNodeInTreeOrder)
     Project project(notifier);
     buildRichProject(project);
     const QString path = pathOf(QStringLiteral("rich.drx"));
-    ASSERT_TRUE(project.SaveProjectFile(path));
+    ASSERT_TRUE(project.saveFile(path));
     EXPECT_FALSE(project.isModified());
     EXPECT_EQ(project.path(), path);
 
     Project reloaded(notifier);
-    ASSERT_TRUE(reloaded.LoadProjectFile(path));
+    ASSERT_TRUE(reloaded.loadFile(path));
     EXPECT_EQ(ProjectFile::encodePayload(reloaded.channels()),
               ProjectFile::encodePayload(project.channels()));
-    CModTag *deep = reloaded.FindTagByPath(u"Line1.PLC.A.B.C.Deep", 42);
+    CModTag *deep = reloaded.findTagByPath(u"Line1.PLC.A.B.C.Deep", 42);
     ASSERT_NE(deep, nullptr);
     EXPECT_EQ(deep->requestId, 42);
     EXPECT_EQ(deep->Description, QStringLiteral("déjà vu, with comma"));
-    EXPECT_EQ(reloaded.FindTagByPath(u"Line1.PLC.a.B.C.Deep", 1), nullptr) << "case-sensitive";
+    EXPECT_EQ(reloaded.findTagByPath(u"Line1.PLC.a.B.C.Deep", 1), nullptr) << "case-sensitive";
     EXPECT_EQ(static_cast<CModRTUChnl *>(reloaded.channels()[1].get())->comProps.BaudRate, 12);
     EXPECT_TRUE(notifier.messages.empty());
 }
@@ -336,14 +336,14 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFileAndTheModifiedFlag)
     Project project(notifier);
     buildRichProject(project);
     const QString path = pathOf(QStringLiteral("kept.drx"));
-    ASSERT_TRUE(project.SaveProjectFile(path));
+    ASSERT_TRUE(project.saveFile(path));
     const QByteArray before = readFile(path);
 
     // Without channels the payload is too short to wrap.
     while (!project.channels().empty())
         project.takeChannel(project.channels().front().get());
     project.markModified();
-    EXPECT_FALSE(project.SaveProjectFile(path));
+    EXPECT_FALSE(project.saveFile(path));
     EXPECT_EQ(notifier.messageTexts(),
               QStringList{DriverString::text(DriverString::ErrorSavingProject)});
     EXPECT_TRUE(project.isModified());
@@ -353,7 +353,7 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFileAndTheModifiedFlag)
     buildRichProject(project);
     const QString folder = pathOf(QStringLiteral("a-folder.drx"));
     QDir().mkpath(folder);
-    EXPECT_FALSE(project.SaveProjectFile(folder));
+    EXPECT_FALSE(project.saveFile(folder));
     EXPECT_EQ(notifier.messages.size(), 2u);
     EXPECT_EQ(project.path(), path) << "a failed save adopts no new path";
 }
@@ -363,7 +363,7 @@ TEST_F(ProjectFileTest, BadFilesLeaveTheOpenProjectAndTheFileAlone)
     Project project(notifier);
     buildRichProject(project);
     const QString good = pathOf(QStringLiteral("good.drx"));
-    ASSERT_TRUE(project.SaveProjectFile(good));
+    ASSERT_TRUE(project.saveFile(good));
     const QByteArray goodBytes = readFile(good);
     const QByteArray openPayload = ProjectFile::encodePayload(project.channels());
 
@@ -377,16 +377,16 @@ TEST_F(ProjectFileTest, BadFilesLeaveTheOpenProjectAndTheFileAlone)
     std::vector<BadFile> files = {
         {"short.drx", goodBytes.left(2047), true},
         {"random.drx", QByteArray(4096, 'x'), false},
-        {"truncated-payload.drx", *envelope::WrapPayload(payload.left(payload.size() - 7)), false},
-        {"trailing-bytes.drx", *envelope::WrapPayload(payload + "junk"), false},
+        {"truncated-payload.drx", *envelope::wrapPayload(payload.left(payload.size() - 7)), false},
+        {"trailing-bytes.drx", *envelope::wrapPayload(payload + "junk"), false},
         {"unknown-class.drx",
-         *envelope::WrapPayload(QByteArray(payload).replace("CModTCPChnl", "CModXYZChnl")), false},
+         *envelope::wrapPayload(QByteArray(payload).replace("CModTCPChnl", "CModXYZChnl")), false},
     };
     for (const BadFile &bad : files) {
         const QString path = pathOf(QString::fromLatin1(bad.name));
         writeFile(path, bad.bytes);
         notifier.messages.clear();
-        EXPECT_FALSE(project.LoadProjectFile(path)) << bad.name;
+        EXPECT_FALSE(project.loadFile(path)) << bad.name;
         EXPECT_EQ(notifier.messages.empty(), bad.silent) << bad.name;
         if (!bad.silent) {
             EXPECT_TRUE(notifier.messages[0].text.contains(path))
@@ -401,13 +401,13 @@ TEST_F(ProjectFileTest, BadFilesLeaveTheOpenProjectAndTheFileAlone)
     const QString cut = pathOf(QStringLiteral("cut.drx"));
     writeFile(cut, goodBytes.left(goodBytes.size() - 1024));
     notifier.messages.clear();
-    EXPECT_FALSE(project.LoadProjectFile(cut));
+    EXPECT_FALSE(project.loadFile(cut));
     ASSERT_EQ(notifier.messages.size(), 1u);
     EXPECT_TRUE(notifier.messages[0].text.contains(QStringLiteral("cut short")))
         << notifier.messages[0].text.toStdString();
 
     notifier.messages.clear();
-    EXPECT_FALSE(project.LoadProjectFile(pathOf(QStringLiteral("missing.drx"))));
+    EXPECT_FALSE(project.loadFile(pathOf(QStringLiteral("missing.drx"))));
     EXPECT_TRUE(notifier.messages.empty());
 }
 
@@ -417,7 +417,7 @@ TEST_F(ProjectFileTest, NewProjectAsksAndKeepsAProjectItCouldNotSave)
     buildRichProject(project);
     // Yes to saving, then the save dialog is cancelled: nothing is discarded.
     notifier.yesNoAnswers = {true};
-    EXPECT_FALSE(project.NewProject());
+    EXPECT_FALSE(project.startNew());
     EXPECT_EQ(notifier.questions,
               QStringList{DriverString::text(DriverString::SaveExistingProject)});
     ASSERT_EQ(notifier.dialogs.size(), 1u);
@@ -431,7 +431,7 @@ TEST_F(ProjectFileTest, NewProjectAsksAndKeepsAProjectItCouldNotSave)
     notifier.fileAnswers = {path};
     QStringList used;
     QObject::connect(&project, &Project::fileUsed, [&](const QString &p) { used << p; });
-    EXPECT_TRUE(project.NewProject());
+    EXPECT_TRUE(project.startNew());
     EXPECT_TRUE(project.channels().empty());
     EXPECT_TRUE(project.path().isEmpty());
     EXPECT_TRUE(QFile::exists(path));
@@ -440,7 +440,7 @@ TEST_F(ProjectFileTest, NewProjectAsksAndKeepsAProjectItCouldNotSave)
     // No: discarded without saving.
     buildRichProject(project);
     notifier.yesNoAnswers = {false};
-    EXPECT_TRUE(project.NewProject());
+    EXPECT_TRUE(project.startNew());
     EXPECT_TRUE(project.channels().empty());
 }
 
@@ -449,13 +449,13 @@ TEST_F(ProjectFileTest, OpenProjectUsesItsDialogAndReportsTheFile)
     Project source(notifier);
     buildRichProject(source);
     const QString path = pathOf(QStringLiteral("open-me.drx"));
-    ASSERT_TRUE(source.SaveProjectFile(path));
+    ASSERT_TRUE(source.saveFile(path));
 
     Project project(notifier);
     QStringList used;
     QObject::connect(&project, &Project::fileUsed, [&](const QString &p) { used << p; });
     notifier.fileAnswers = {path};
-    project.OpenProject();
+    project.open();
     ASSERT_EQ(notifier.dialogs.size(), 1u);
     EXPECT_EQ(notifier.dialogs[0].title, QStringLiteral("Open Modbus Project"));
     EXPECT_EQ(notifier.dialogs[0].filter, QStringLiteral("Modbus driver files (*.drx)|*.drx|"));
@@ -463,9 +463,9 @@ TEST_F(ProjectFileTest, OpenProjectUsesItsDialogAndReportsTheFile)
     EXPECT_EQ(used, QStringList{path});
 
     // Save As does nothing for an unmodified project; Close asks nothing.
-    project.SaveProjectAs();
+    project.saveAs();
     EXPECT_EQ(notifier.dialogs.size(), 1u);
-    project.CloseProject();
+    project.close();
     EXPECT_TRUE(notifier.questions.isEmpty());
     EXPECT_TRUE(project.channels().empty());
 }

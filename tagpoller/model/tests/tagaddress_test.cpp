@@ -42,7 +42,7 @@ TEST_P(ValidateAddressTest, GivesItsOutcome)
 
     RecordingNotifier notifier;
     QString error = QStringLiteral("untouched");
-    const bool valid = ValidateAddress(tag, error, &notifier);
+    const bool valid = validateAddress(tag, error, &notifier);
     if (c.outcome == 0) {
         EXPECT_TRUE(valid);
         EXPECT_TRUE(notifier.messages.empty());
@@ -105,44 +105,44 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"A00001", Word, ReadWrite, 58091}, AddressCase{"", Word, ReadWrite, 58091}),
     [](const auto &info) { return "case_" + std::to_string(info.index); });
 
-TEST(SplitAddress, ReportsEachShape)
+TEST(splitAddress, ReportsEachShape)
 {
     using AddressText::Split;
-    EXPECT_EQ(AddressText::SplitAddress(u"400001").error, Split::None);
-    EXPECT_EQ(AddressText::SplitAddress(u"4000011").error, Split::BadRegister);
-    EXPECT_EQ(AddressText::SplitAddress(u"40a001").error, Split::BadRegister);
-    EXPECT_EQ(AddressText::SplitAddress(u"4.0.1").error, Split::SeveralDots);
-    EXPECT_EQ(AddressText::SplitAddress(u"4.").error, Split::MisplacedDot);
-    EXPECT_EQ(AddressText::SplitAddress(u".41").error, Split::MisplacedDot);
-    EXPECT_EQ(AddressText::SplitAddress(u"4.1").error, Split::None);
-    EXPECT_EQ(AddressText::SplitAddress(u"400001.123").error, Split::BadBit);
-    EXPECT_EQ(AddressText::SplitAddress(u"400001.x").error, Split::BadBit);
-    const auto split = AddressText::SplitAddress(u"400001.15");
+    EXPECT_EQ(AddressText::splitAddress(u"400001").error, Split::None);
+    EXPECT_EQ(AddressText::splitAddress(u"4000011").error, Split::BadRegister);
+    EXPECT_EQ(AddressText::splitAddress(u"40a001").error, Split::BadRegister);
+    EXPECT_EQ(AddressText::splitAddress(u"4.0.1").error, Split::SeveralDots);
+    EXPECT_EQ(AddressText::splitAddress(u"4.").error, Split::MisplacedDot);
+    EXPECT_EQ(AddressText::splitAddress(u".41").error, Split::MisplacedDot);
+    EXPECT_EQ(AddressText::splitAddress(u"4.1").error, Split::None);
+    EXPECT_EQ(AddressText::splitAddress(u"400001.123").error, Split::BadBit);
+    EXPECT_EQ(AddressText::splitAddress(u"400001.x").error, Split::BadBit);
+    const auto split = AddressText::splitAddress(u"400001.15");
     EXPECT_TRUE(split.hasOneDot);
     EXPECT_EQ(split.registerPart, QStringLiteral("400001"));
     EXPECT_EQ(split.bitPart, QStringLiteral("15"));
 }
 
-TEST(NormalizeAddress, ShortNumbersBecomeSixDigitCoils)
+TEST(normalizeAddress, ShortNumbersBecomeSixDigitCoils)
 {
     CModTag tag;
     tag.TagAddress = QStringLiteral("5");
     tag.DataType = Boolean;
-    NormalizeAddress(tag, NormalizeStep::BeforeValidation);
+    normalizeAddress(tag, NormalizeStep::BeforeValidation);
     EXPECT_EQ(tag.TagAddress, QStringLiteral("05"));
     EXPECT_EQ(tag.AddressNumber, 5);
     QString error;
-    ASSERT_TRUE(ValidateAddress(tag, error));
-    NormalizeAddress(tag, NormalizeStep::AfterValidation);
+    ASSERT_TRUE(validateAddress(tag, error));
+    normalizeAddress(tag, NormalizeStep::AfterValidation);
     EXPECT_EQ(tag.TagAddress, QStringLiteral("000005"));
 
     tag.TagAddress = QStringLiteral("400001.5");
-    NormalizeAddress(tag, NormalizeStep::BeforeValidation);
+    normalizeAddress(tag, NormalizeStep::BeforeValidation);
     EXPECT_EQ(tag.AddressNumber, 400001);
     EXPECT_EQ(tag.TagAddress, QStringLiteral("400001.5"));
 
     tag.TagAddress = QStringLiteral("99999999999999999999");
-    NormalizeAddress(tag, NormalizeStep::BeforeValidation);
+    normalizeAddress(tag, NormalizeStep::BeforeValidation);
     EXPECT_EQ(tag.AddressNumber, std::numeric_limits<qint32>::max());
 }
 
@@ -169,9 +169,9 @@ TEST(CModDataText, FormatsByType)
     EXPECT_EQ(data.text(), QStringLiteral("-5"));
 
     CModData untyped;
-    untyped.SetFromInteger(7, 12);
+    untyped.setFromInteger(7, 12);
     QString text = QStringLiteral("kept");
-    untyped.FormatValue(text);
+    untyped.formatValue(text);
     EXPECT_EQ(text, QStringLiteral("kept"));
 }
 
@@ -194,12 +194,12 @@ TEST(CModDataAccessors, ConvertByType)
     data.setDWord(0x80000000u);
     EXPECT_EQ(data.asInteger64(), 0x80000000ll);
     EXPECT_FLOAT_EQ(data.asFloat(), 2147483648.0f) << "unsigned converts as unsigned";
-    data.SetFromInteger(0x12345, Word);
+    data.setFromInteger(0x12345, Word);
     EXPECT_EQ(data.asRegisterWord(), 0x2345);
     EXPECT_TRUE(data.equals(0x2345));
-    data.SetFromInteger(0x10000, Boolean);
+    data.setFromInteger(0x10000, Boolean);
     EXPECT_FALSE(data.asBoolean()) << "only the low 16 bits count";
-    data.SetFromInteger(0x1FF, Byte);
+    data.setFromInteger(0x1FF, Byte);
     EXPECT_TRUE(data.equals(0x00FF));
     data.setLong(7);
     EXPECT_FALSE(data.equals(7)) << "no 16-bit equality for Long";
@@ -212,7 +212,7 @@ TEST(CModDataArchive, WritesTheTypeByteThenTheValue)
     EXPECT_EQ(writePayload(data).toHex(' '), QByteArray("05 34 12"));
     data.setDouble(1.0);
     EXPECT_EQ(writePayload(data).toHex(' '), QByteArray("09 00 00 00 00 00 00 f0 3f"));
-    data.SetFromInteger(1, 0);
+    data.setFromInteger(1, 0);
     EXPECT_EQ(writePayload(data).toHex(' '), QByteArray("00")) << "no value for String";
 
     RecordRegistry none;

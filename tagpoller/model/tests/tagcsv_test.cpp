@@ -68,12 +68,12 @@ TEST_F(TagCsvTest, ExportWritesThePlainFormatByteForByte)
     tags.append(tag("Run", "000005", DataTypeCode::Boolean, 0));
     const QString path = pathOf(QStringLiteral("plain.csv"));
 
-    ASSERT_TRUE(TagCsv::ExportTagsPlain(tags, path, Encoding::Ansi, notifier));
+    ASSERT_TRUE(TagCsv::exportPlain(tags, path, Encoding::Ansi, notifier));
     EXPECT_EQ(readFile(path).toStdString(), "TagName,Address,DataType,ClientAccess,Description\r\n"
                                             "Speed,400001,WORD,Read/Write,\"rpm\\, motor 1\"\r\n"
                                             "Run,000005,BOOL,Read_Only,\"\"\r\n");
 
-    ASSERT_TRUE(TagCsv::ExportTagsPlain(tags, path, Encoding::Unicode, notifier));
+    ASSERT_TRUE(TagCsv::exportPlain(tags, path, Encoding::Unicode, notifier));
     const QByteArray unicode = readFile(path);
     EXPECT_TRUE(unicode.startsWith("\xFF\xFE"));
     EXPECT_EQ(fromUtf16(unicode.mid(2)),
@@ -95,9 +95,9 @@ TEST_F(TagCsvTest, ExportThenImportRecreatesTheTags)
     tags.append(tag("Edge", "400021", DataTypeCode::Word, 1, QStringLiteral("a\\,b\\")));
     for (Encoding encoding : {Encoding::Unicode, Encoding::Ansi}) {
         const QString path = pathOf(QStringLiteral("roundtrip.csv"));
-        ASSERT_TRUE(TagCsv::ExportTagsPlain(tags, path, encoding, notifier));
+        ASSERT_TRUE(TagCsv::exportPlain(tags, path, encoding, notifier));
         TagList imported;
-        ASSERT_TRUE(TagCsv::ImportTagsPlain(imported, path, encoding, notifier));
+        ASSERT_TRUE(TagCsv::importPlain(imported, path, encoding, notifier));
         ASSERT_EQ(imported.size(), tags.size());
         for (qsizetype i = 0; i < tags.size(); ++i) {
             const CModTag &a = *tags.at(i);
@@ -125,13 +125,13 @@ TEST_F(TagCsvTest, WideRegisterTypesRoundTripByteForByte)
     const QString path = pathOf(QStringLiteral("wide.csv"));
     const QString again = pathOf(QStringLiteral("wide2.csv"));
     for (Encoding encoding : {Encoding::Unicode, Encoding::Ansi}) {
-        ASSERT_TRUE(TagCsv::ExportTagsPlain(tags, path, encoding, notifier));
+        ASSERT_TRUE(TagCsv::exportPlain(tags, path, encoding, notifier));
         TagList imported;
-        ASSERT_TRUE(TagCsv::ImportTagsPlain(imported, path, encoding, notifier));
+        ASSERT_TRUE(TagCsv::importPlain(imported, path, encoding, notifier));
         ASSERT_EQ(imported.size(), tags.size());
         for (qsizetype i = 0; i < tags.size(); ++i)
             EXPECT_EQ(imported.at(i)->DataType, tags.at(i)->DataType) << i;
-        ASSERT_TRUE(TagCsv::ExportTagsPlain(imported, again, encoding, notifier));
+        ASSERT_TRUE(TagCsv::exportPlain(imported, again, encoding, notifier));
         EXPECT_EQ(readFile(again), readFile(path));
     }
     EXPECT_EQ(readFile(path).toStdString(), "TagName,Address,DataType,ClientAccess,Description\r\n"
@@ -162,7 +162,7 @@ TEST_F(TagCsvTest, RejectedRowsGoToTheErrorFileWithTheirLineNumbers)
     writeFile(path, QByteArray("\xFF\xFE", 2) + utf16(rows));
 
     TagList target;
-    ASSERT_TRUE(TagCsv::ImportTagsPlain(target, path, Encoding::Unicode, notifier));
+    ASSERT_TRUE(TagCsv::importPlain(target, path, Encoding::Unicode, notifier));
     ASSERT_EQ(target.size(), 2);
     EXPECT_EQ(target.at(0)->TagName, QStringLiteral("Good"));
     EXPECT_EQ(target.at(0)->Description, QStringLiteral("fine"));
@@ -193,10 +193,10 @@ TEST_F(TagCsvTest, ImportingTheSameFileTwiceRejectsEveryRow)
     tags.append(tag("A", "400001", DataTypeCode::Word, 1));
     tags.append(tag("B", "400002", DataTypeCode::Word, 1));
     const QString path = pathOf(QStringLiteral("twice.csv"));
-    ASSERT_TRUE(TagCsv::ExportTagsPlain(tags, path, Encoding::Ansi, notifier));
+    ASSERT_TRUE(TagCsv::exportPlain(tags, path, Encoding::Ansi, notifier));
     TagList target;
-    ASSERT_TRUE(TagCsv::ImportTagsPlain(target, path, Encoding::Ansi, notifier));
-    EXPECT_FALSE(TagCsv::ImportTagsPlain(target, path, Encoding::Ansi, notifier));
+    ASSERT_TRUE(TagCsv::importPlain(target, path, Encoding::Ansi, notifier));
+    EXPECT_FALSE(TagCsv::importPlain(target, path, Encoding::Ansi, notifier));
     EXPECT_EQ(target.size(), 2);
     EXPECT_EQ(fromUtf16(readFile(pathOf(QStringLiteral("twice.txt"))))
                   .count(QStringLiteral("Duplicate Tag name.")),
@@ -209,27 +209,27 @@ TEST_F(TagCsvTest, FilesThatCannotBeImported)
     TagList target;
     const QString noBom = pathOf(QStringLiteral("nobom.csv"));
     writeFile(noBom, utf16(QStringLiteral("h\r\nA,400001,WORD,Read/Write,x\r\n")));
-    EXPECT_FALSE(TagCsv::ImportTagsPlain(target, noBom, Encoding::Unicode, notifier));
+    EXPECT_FALSE(TagCsv::importPlain(target, noBom, Encoding::Unicode, notifier));
     EXPECT_EQ(notifier.messageTexts(),
               QStringList{DriverString::format(DriverString::CsvImportFailed,
                                                {noBom, pathOf(QStringLiteral("nobom.txt"))})});
 
     const QString tiny = pathOf(QStringLiteral("tiny.csv"));
     writeFile(tiny, QByteArray("\xFF\xFE", 2));
-    EXPECT_FALSE(TagCsv::ImportTagsPlain(target, tiny, Encoding::Unicode, notifier));
+    EXPECT_FALSE(TagCsv::importPlain(target, tiny, Encoding::Unicode, notifier));
     const QString missing = pathOf(QStringLiteral("missing.csv"));
-    EXPECT_FALSE(TagCsv::ImportTagsPlain(target, missing, Encoding::Ansi, notifier));
+    EXPECT_FALSE(TagCsv::importPlain(target, missing, Encoding::Ansi, notifier));
     EXPECT_EQ(notifier.messages.size(), 3u);
 
     // A blank second line ends the import before any row.
     const QString blank = pathOf(QStringLiteral("blank.csv"));
     writeFile(blank, "h\r\n\r\nA,400001,WORD,Read/Write,x\r\n");
-    EXPECT_FALSE(TagCsv::ImportTagsPlain(target, blank, Encoding::Ansi, notifier));
+    EXPECT_FALSE(TagCsv::importPlain(target, blank, Encoding::Ansi, notifier));
     EXPECT_TRUE(target.isEmpty());
 
     TagList empty;
-    EXPECT_FALSE(TagCsv::ExportTagsPlain(empty, pathOf(QStringLiteral("none.csv")), Encoding::Ansi,
-                                         notifier));
+    EXPECT_FALSE(
+        TagCsv::exportPlain(empty, pathOf(QStringLiteral("none.csv")), Encoding::Ansi, notifier));
     EXPECT_EQ(notifier.messages.back().text, QStringLiteral("No Tags to Export..."));
     EXPECT_FALSE(QFile::exists(pathOf(QStringLiteral("none.csv"))));
 }
@@ -242,7 +242,7 @@ TEST_F(TagCsvTest, OverlongAnsiLineIsRefusedWholeAndTheNextLineImports)
     const QString path = pathOf(QStringLiteral("long.csv"));
     writeFile(path, file);
     TagList target;
-    ASSERT_TRUE(TagCsv::ImportTagsPlain(target, path, Encoding::Ansi, notifier));
+    ASSERT_TRUE(TagCsv::importPlain(target, path, Encoding::Ansi, notifier));
     ASSERT_EQ(target.size(), 1);
     EXPECT_EQ(target.at(0)->TagName, QStringLiteral("Next"));
     ASSERT_EQ(notifier.messages.size(), 2u);
@@ -267,7 +267,7 @@ TEST_F(TagCsvTest, ErrorFileSitsBesideTheImportedFile)
     const QByteArray content = "h\r\nA,400001,WORD,Read/Write,x\r\nB-,400001,WORD,Read/Write,x\r\n";
     writeFile(path, content);
     TagList target;
-    ASSERT_TRUE(TagCsv::ImportTagsPlain(target, path, Encoding::Ansi, notifier));
+    ASSERT_TRUE(TagCsv::importPlain(target, path, Encoding::Ansi, notifier));
     EXPECT_EQ(readFile(path), content);
     EXPECT_TRUE(fromUtf16(readFile(path + QStringLiteral(".txt"))).contains(u"Line 3"));
 }
@@ -296,7 +296,7 @@ TEST_F(TagCsvTest, MasterExportNamesAndQualifiesEveryTag)
     channel->devices.push_back(device);
 
     const QString path = pathOf(QStringLiteral("master.csv"));
-    ASSERT_TRUE(TagCsv::ExportAllTagsMaster({channel}, path, Encoding::Ansi, notifier));
+    ASSERT_TRUE(TagCsv::exportMaster({channel}, path, Encoding::Ansi, notifier));
     const QStringList lines = QString::fromLatin1(readFile(path)).split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 1 + 14 + 1);
     EXPECT_EQ(lines[0].split(u',').size(), 41);
@@ -352,7 +352,7 @@ TEST_F(TagCsvTest, ErrorFileIsCompleteBeforeItsMessageShows)
 
     ErrorFileReadingNotifier reading(pathOf(QStringLiteral("many.txt")));
     TagList target;
-    ASSERT_TRUE(TagCsv::ImportTagsPlain(target, path, Encoding::Ansi, reading));
+    ASSERT_TRUE(TagCsv::importPlain(target, path, Encoding::Ansi, reading));
     ASSERT_EQ(reading.messages.size(), 1u);
     EXPECT_EQ(reading.errorFileWhenShown, expected);
 }
@@ -365,7 +365,7 @@ TEST_F(TagCsvTest, NamesHoldingADotAreRefused)
     writeFile(path, "h\r\nA.B,400001,WORD,Read/Write,x\r\n.,400002,WORD,Read/Write,x\r\n"
                     "AB,400003,WORD,Read/Write,x\r\n");
     TagList target;
-    ASSERT_TRUE(TagCsv::ImportTagsPlain(target, path, Encoding::Ansi, notifier));
+    ASSERT_TRUE(TagCsv::importPlain(target, path, Encoding::Ansi, notifier));
     ASSERT_EQ(target.size(), 1);
     EXPECT_EQ(target.at(0)->TagName, QStringLiteral("AB"));
     EXPECT_EQ(fromUtf16(readFile(pathOf(QStringLiteral("dotted.txt")))),
@@ -383,20 +383,20 @@ TEST_F(TagCsvTest, ImportsAndExportsAreLogged)
     tags.append(tag("Level", "400001", DataTypeCode::Word, 1));
     tags.append(tag("Flow", "400002", DataTypeCode::Word, 0));
     const QString path = pathOf(QStringLiteral("logged.csv"));
-    ASSERT_TRUE(TagCsv::ExportTagsPlain(tags, path, Encoding::Unicode, notifier, log));
+    ASSERT_TRUE(TagCsv::exportPlain(tags, path, Encoding::Unicode, notifier, log));
     ASSERT_EQ(logged.size(), 1);
     EXPECT_EQ(logged.last(), QStringLiteral("Exported 2 tags to %1 (Unicode)").arg(path));
 
     TagList target;
     target.append(tag("Flow", "400009", DataTypeCode::Word, 0));
-    ASSERT_TRUE(TagCsv::ImportTagsPlain(target, path, Encoding::Unicode, notifier, log));
+    ASSERT_TRUE(TagCsv::importPlain(target, path, Encoding::Unicode, notifier, log));
     ASSERT_EQ(logged.size(), 2);
     EXPECT_EQ(logged.last(), QStringLiteral("Imported 1 tags from %1 (Unicode); 1 rows refused, "
                                             "listed in %2")
                                  .arg(path, pathOf(QStringLiteral("logged.txt"))));
 
     const QString missing = pathOf(QStringLiteral("missing.csv"));
-    EXPECT_FALSE(TagCsv::ImportTagsPlain(target, missing, Encoding::Ansi, notifier, log));
+    EXPECT_FALSE(TagCsv::importPlain(target, missing, Encoding::Ansi, notifier, log));
     ASSERT_EQ(logged.size(), 3);
     EXPECT_EQ(
         logged.last(),
@@ -407,13 +407,13 @@ TEST_F(TagCsvTest, ImportsAndExportsAreLogged)
     auto device = std::make_shared<CModTCPDev>();
     device->tags.append(tag("Level", "400001", DataTypeCode::Word, 1));
     channel->devices.push_back(device);
-    EXPECT_FALSE(TagCsv::ExportAllTagsMaster({channel}, unwritable, Encoding::Ansi, notifier, log));
+    EXPECT_FALSE(TagCsv::exportMaster({channel}, unwritable, Encoding::Ansi, notifier, log));
     ASSERT_EQ(logged.size(), 4);
     EXPECT_EQ(logged.last(),
               QStringLiteral("CSV export of all tags to %1 failed: the file cannot be written")
                   .arg(unwritable));
     const QString all = pathOf(QStringLiteral("all.csv"));
-    ASSERT_TRUE(TagCsv::ExportAllTagsMaster({channel}, all, Encoding::Ansi, notifier, log));
+    ASSERT_TRUE(TagCsv::exportMaster({channel}, all, Encoding::Ansi, notifier, log));
     EXPECT_EQ(logged.last(),
               QStringLiteral("Exported all 1 tags of the project to %1 (ANSI)").arg(all));
 }

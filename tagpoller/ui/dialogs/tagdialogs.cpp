@@ -1,37 +1,37 @@
 #include "tagdialogs.h"
 
 #include "aboutdialog.h"
-#include "cgroupdlg.h"
-#include "ctagdlg.h"
-#include "ctimedmsgdlg.h"
+#include "tagdialog.h"
+#include "taggroupdialog.h"
+#include "timedmessagedialog.h"
 
-int AddTags(QWidget *parent, TagList &tags, Notifier &notifier)
+int addTagsInDialog(QWidget *parent, TagList &tags, Notifier &notifier)
 {
-    CTagDlg dialog(tags, notifier, parent);
+    TagDialog dialog(tags, notifier, parent);
     dialog.exec();
     return dialog.addedCount();
 }
 
-bool EditTag(QWidget *parent, CModTag &tag, TagList &tags, Notifier &notifier)
+bool editTagInDialog(QWidget *parent, CModTag &tag, TagList &tags, Notifier &notifier)
 {
-    CTagDlg dialog(tag, tags, notifier, parent);
+    TagDialog dialog(tag, tags, notifier, parent);
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool EditTagGroup(QWidget *parent, CModTagGroup &group, const TagGroups &siblings,
-                  Notifier &notifier)
+bool editTagGroupInDialog(QWidget *parent, CModTagGroup &group, const TagGroups &siblings,
+                          Notifier &notifier)
 {
-    CGroupDlg dialog(group, siblings, notifier, parent);
+    TagGroupDialog dialog(group, siblings, notifier, parent);
     return dialog.exec() == QDialog::Accepted;
 }
 
-void ShowTimedMessage(QWidget *parent, const QString &text)
+void showTimedMessage(QWidget *parent, const QString &text)
 {
-    CTimedMsgDlg dialog(text, parent);
+    TimedMessageDialog dialog(text, parent);
     dialog.exec();
 }
 
-void ShowAboutBox(QWidget *parent)
+void showAboutBox(QWidget *parent)
 {
     AboutDialog dialog(parent);
     dialog.exec();

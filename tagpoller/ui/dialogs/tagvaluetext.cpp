@@ -245,7 +245,7 @@ double leadingDouble(QStringView text)
 
 } // namespace TagValueText
 
-std::optional<CModData> TagValueFromText(const QString &text, quint8 currentValueType)
+std::optional<CModData> tagValueFromText(const QString &text, quint8 currentValueType)
 {
     CModData value;
     switch (currentValueType) {
@@ -256,7 +256,7 @@ std::optional<CModData> TagValueFromText(const QString &text, quint8 currentValu
     case DataTypeCode::Word:
         // Boolean keeps whether the low 16 bits are set, Char and Byte the low
         // 8 bits, Short and Word the low 16 bits.
-        value.SetFromInteger(TagValueText::leadingLong(text), currentValueType);
+        value.setFromInteger(TagValueText::leadingLong(text), currentValueType);
         return value;
     case DataTypeCode::Long:
         value.setLong(TagValueText::leadingLong(text));
@@ -275,7 +275,7 @@ std::optional<CModData> TagValueFromText(const QString &text, quint8 currentValu
     }
 }
 
-bool IsDialogWritableType(quint8 typeCode)
+bool isDialogWritableType(quint8 typeCode)
 {
     switch (typeCode) {
     case DataTypeCode::Boolean:
@@ -293,7 +293,7 @@ bool IsDialogWritableType(quint8 typeCode)
     }
 }
 
-bool IsValueTextOfType(QStringView text, quint8 typeCode)
+bool isValueTextOfType(QStringView text, quint8 typeCode)
 {
     const QStringView number = trimmedCSpace(text);
     if (typeCode == DataTypeCode::Float) {
@@ -314,14 +314,14 @@ bool IsValueTextOfType(QStringView text, quint8 typeCode)
     return value >= range->first && value <= range->second;
 }
 
-quint8 DialogTypeCode(const CModTag &tag)
+quint8 dialogTypeCode(const CModTag &tag)
 {
-    if (IsDialogWritableType(quint8(tag.DataType)))
+    if (isDialogWritableType(quint8(tag.DataType)))
         return quint8(tag.DataType);
-    return WriteTypeCode(tag);
+    return writeTypeCode(tag);
 }
 
-quint8 WriteTypeCode(const CModTag &tag)
+quint8 writeTypeCode(const CModTag &tag)
 {
     const quint8 current = tag.value.type();
     if (tag.DataType == DataTypeCode::DWord && current == DataTypeCode::Long)
@@ -329,7 +329,7 @@ quint8 WriteTypeCode(const CModTag &tag)
     return current;
 }
 
-bool CanWriteFromDialog(const CModTag &tag)
+bool canWriteFromDialog(const CModTag &tag)
 {
     if (tag.ClientAccess != ClientAccessCode::ReadWrite)
         return false;

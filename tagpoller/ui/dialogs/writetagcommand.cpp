@@ -1,10 +1,10 @@
 #include "writetagcommand.h"
 
-#include "ctagvaldlg.h"
 #include "datatypes.h"
 #include "modbusruntime.h"
 #include "notifier.h"
 #include "tagvaluetext.h"
+#include "writevaluedialog.h"
 
 #include <optional>
 
@@ -27,7 +27,7 @@ bool containsGroup(const TagGroups &groups, const CModObject *group, int depth)
 
 } // namespace
 
-CModDevice *DeviceOfTreeObject(const CModObject *selected, const Channels &channels)
+CModDevice *deviceOfTreeObject(const CModObject *selected, const Channels &channels)
 {
     if (selected == nullptr)
         return nullptr;
@@ -35,29 +35,29 @@ CModDevice *DeviceOfTreeObject(const CModObject *selected, const Channels &chann
         for (const auto &device : channel->devices) {
             if (device.get() == selected)
                 return device.get();
-            if (selected->IsTagGroup() && containsGroup(device->groups, selected, 1))
+            if (selected->isTagGroup() && containsGroup(device->groups, selected, 1))
                 return device.get();
         }
     }
     return nullptr;
 }
 
-void WriteSelectedTag(QWidget *parent, Notifier &notifier,
+void writeSelectedTag(QWidget *parent, Notifier &notifier,
                       const std::function<WriteTarget()> &selection,
                       const std::function<ModbusRuntime *()> &currentRuntime)
 {
     const WriteTarget before = selection ? selection() : WriteTarget{};
     const CModTag *tag = before.tag;
-    if (tag == nullptr || !CanWriteFromDialog(*tag))
+    if (tag == nullptr || !canWriteFromDialog(*tag))
         return;
-    if (!IsDialogWritableType(DialogTypeCode(*tag))) {
+    if (!isDialogWritableType(dialogTypeCode(*tag))) {
         notifier.showMessage(QStringLiteral("A %1 tag cannot be written from here.")
-                                 .arg(DataTypeCode::listName(DialogTypeCode(*tag))),
+                                 .arg(DataTypeCode::listName(dialogTypeCode(*tag))),
                              Notifier::Icon::Stop);
         return;
     }
 
-    CTagValDlg dialog(*tag, notifier, parent);
+    WriteValueDialog dialog(*tag, notifier, parent);
     if (dialog.exec() != QDialog::Accepted)
         return;
 
@@ -68,7 +68,7 @@ void WriteSelectedTag(QWidget *parent, Notifier &notifier,
         return;
     // The type is the one the tag's value has now: a value may have arrived
     // while the dialog was open.
-    const std::optional<CModData> value = TagValueFromText(dialog.valueText(), WriteTypeCode(*tag));
+    const std::optional<CModData> value = tagValueFromText(dialog.valueText(), writeTypeCode(*tag));
     if (!value)
         return;
     ModbusRuntime *runtime = currentRuntime ? currentRuntime() : nullptr;

@@ -15,7 +15,7 @@ class QWidget;
 // device itself, or the device a tag group sits under at any depth (the tree
 // objects keep no parent, so the project's channels are searched). Nothing
 // for a channel, for no selection, and for a group found under no device.
-CModDevice *DeviceOfTreeObject(const CModObject *selected, const Channels &channels);
+CModDevice *deviceOfTreeObject(const CModObject *selected, const Channels &channels);
 
 // The tag selected in the tag list and the device it is written through.
 struct WriteTarget
@@ -26,7 +26,7 @@ struct WriteTarget
 
 // The "WriteTag" command on the tag selected in the tag list. Does nothing,
 // without a word, when no tag is selected or the tag cannot be written from
-// the dialog (CanWriteFromDialog); a tag whose type the dialog cannot write
+// the dialog (canWriteFromDialog); a tag whose type the dialog cannot write
 // gets a message instead of the dialog. Otherwise asks for the value with
 // "Tag Value to Write" and, on OK, hands the converted value to the device's
 // runtime, which queues the write or refuses it with its own log line.
@@ -36,6 +36,6 @@ struct WriteTarget
 // OK `selection` is asked again and must still name the same tag and device,
 // and `currentRuntime` is asked for the running Modbus runtime; anything else
 // means nothing is written.
-void WriteSelectedTag(QWidget *parent, Notifier &notifier,
+void writeSelectedTag(QWidget *parent, Notifier &notifier,
                       const std::function<WriteTarget()> &selection,
                       const std::function<ModbusRuntime *()> &currentRuntime);

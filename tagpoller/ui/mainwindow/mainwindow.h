@@ -1,32 +1,32 @@
 #pragma once
 
-#include "cdignodlg.h"
+#include "commandactions.h"
 #include "commands.h"
+#include "mainwindowpanes.h"
+#include "statusbarpanes.h"
 
-#include <QHash>
 #include <QMainWindow>
-#include <QPointer>
 
 #include <memory>
 
-class CModObject;
+class ContextMenus;
+class DiagnosticsWindow;
 class DriverState;
-class HostLink;
-class RunMode;
 class EventLog;
-class EventLogModel;
+class HostLink;
 class Notifier;
+class ProjectFileCommands;
 class ProjectTreeModel;
-class QAbstractItemView;
-class QLabel;
 class QMenu;
 class QSettings;
 class QSplitter;
 class QTableView;
-class QTimer;
 class QTreeView;
-class TagList;
+class RunCommands;
+class RunMode;
+class TagCommands;
 class TagListModel;
+class TreeCommands;
 namespace hostmsg {
 class Desktop;
 class Window;
@@ -35,9 +35,10 @@ struct Message;
 
 // The driver's main window: the project tree and the tag list of the selected
 // device or group side by side above the event message log, with the menus,
-// toolbar and status bar of every command. The window is registered under its
-// title as a hostmsg window, so the host runtime and later copies of the
-// program find it.
+// toolbar and status bar of every command. The commands themselves live in
+// their groups (project file, tree, tags, run mode), each with its enable
+// rules. The window is registered under its title as a hostmsg window, so the
+// host runtime and later copies of the program find it.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -48,19 +49,19 @@ public:
                hostmsg::Desktop &desktop, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    QAction *action(Command::Id id) const { return m_actions.value(id); }
-    QTreeView *projectTree() const { return m_tree; }
-    QTableView *tagList() const { return m_tagList; }
-    QTableView *messageList() const { return m_messageList; }
-    QSplitter *columnSplitter() const { return m_columns; }
-    QSplitter *rowSplitter() const { return m_rows; }
-    ProjectTreeModel *treeModel() const { return m_treeModel; }
-    TagListModel *tagListModel() const { return m_tagListModel; }
-    QString statusPaneText(int pane) const;
+    QAction *action(Command::Id id) const { return m_actions->action(id); }
+    QTreeView *projectTree() const { return m_panes->tree(); }
+    QTableView *tagList() const { return m_panes->tagList(); }
+    QTableView *messageList() const { return m_panes->messageList(); }
+    QSplitter *columnSplitter() const { return m_panes->columns(); }
+    QSplitter *rowSplitter() const { return m_panes->rows(); }
+    ProjectTreeModel *treeModel() const { return m_panes->treeModel(); }
+    TagListModel *tagListModel() const { return m_panes->tagListModel(); }
+    QString statusPaneText(int pane) const { return m_status->text(pane); }
     QMenu *fileMenu() const { return m_fileMenu; }
 
     // The fully qualified name of the selection: Channel.Device.Group[.Tag].
-    QString selectionPath() const;
+    QString selectionPath() const { return m_panes->selectionPath(); }
 
     // The enable rules, applied to every menu item and toolbar button.
     void updateActions();
@@ -71,7 +72,7 @@ public:
 
     RunMode &runMode() const { return *m_runMode; }
     HostLink &hostLink() const { return *m_link; }
-    CDignoDlg *diagnosticsWindow() const { return m_diagnostics; }
+    DiagnosticsWindow *diagnosticsWindow() const;
 
     // SIGTERM or SIGINT: the driver closes as at the host runtime's stop
     // request, without the quit question, keeping the event messages and the
@@ -88,86 +89,19 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void createActions();
+    void createCommands();
     void createMenus();
     void createToolBar();
-    void createStatusBar();
-    void createPanes();
     void readSettings();
     void writeSettings();
     void startUp();
 
-    QAction *addCommand(Command::Id id, const QString &text, const QString &statusTip,
-                        void (MainWindow::*slot)());
-    void rebuildRecentFileMenu();
-
     qint64 handleHostMessage(const hostmsg::Message &message);
     void raiseFromAnotherInstance();
-    void startRequest();
-    void returnToConfigurationMode();
-    void showContextMenu(QAbstractItemView *view, const QList<QAction *> &actions,
-                         const QPoint &position);
-    void closeDiagnostics();
-
-    // Selection.
-    CModObject *selectedObject() const;
-    QModelIndex selectedIndex() const;
-    TagList *selectedTagList() const;
-    class CModTag *selectedTag() const;
     void selectionChanged();
-    void showTagsOf(const QModelIndex &index);
-    void selectIndex(const QModelIndex &index);
-
-    // Status bar.
-    void refreshPathPane();
-    void refreshCountPanes();
     void onTimer();
+    // Every accepted edit of a node or tag.
     void markModified();
-
-    // Commands.
-    void newProject();
-    void openProject();
-    void closeProject();
-    void saveProject();
-    void saveProjectAs();
-    void exportAllUnicode();
-    void exportAllAnsi();
-    void exportAll(bool unicode);
-    void openRecentFile(int index);
-    void newRtuChannel();
-    void newTcpChannel();
-    void newChannel(bool tcp);
-    void editChannel();
-    void deleteChannel();
-    void newDevice();
-    void editDevice();
-    void deleteDevice();
-    void exportDeviceTagsUnicode();
-    void exportDeviceTagsAnsi();
-    void importDeviceTagsUnicode();
-    void importDeviceTagsAnsi();
-    void newTag();
-    void editTag();
-    void deleteTag();
-    void newTagGroup();
-    void editTagGroup();
-    void deleteTagGroup();
-    void exportGroupTagsUnicode();
-    void exportGroupTagsAnsi();
-    void importGroupTagsUnicode();
-    void importGroupTagsAnsi();
-    void exportSelectedTags(bool unicode);
-    void importSelectedTags(bool unicode);
-    void copyTag();
-    void properties();
-    void about();
-    void switchToRuntime();
-    void switchToConfiguration();
-    void showDiagnostics();
-    void writeTag();
-
-    bool editNode(const QModelIndex &index);
-    void deleteNode(const QModelIndex &index, int questionId);
 
     DriverState &m_state;
     EventLog &m_log;
@@ -176,33 +110,19 @@ private:
     hostmsg::Desktop &m_desktop;
     std::unique_ptr<hostmsg::Window> m_hostWindow;
     std::unique_ptr<HostLink> m_link;
+    std::unique_ptr<CommandActions> m_actions;
     RunMode *m_runMode = nullptr;
-    QPointer<CDignoDlg> m_diagnostics;
+    MainWindowPanes *m_panes = nullptr;
+    StatusBarPanes *m_status = nullptr;
+    ContextMenus *m_contextMenus = nullptr;
+    ProjectFileCommands *m_fileCommands = nullptr;
+    TreeCommands *m_treeCommands = nullptr;
+    TagCommands *m_tagCommands = nullptr;
+    RunCommands *m_runCommands = nullptr;
     bool m_openLastRequested = false;
     bool m_closeFromSignal = false;
-
-    QHash<int, QAction *> m_actions;
-    QList<QAction *> m_recentFileActions;
-    QMenu *m_fileMenu = nullptr;
-    QAction *m_recentFilesEnd = nullptr;
-    QToolBar *m_toolBar = nullptr;
-
-    ProjectTreeModel *m_treeModel = nullptr;
-    TagListModel *m_tagListModel = nullptr;
-    EventLogModel *m_logModel = nullptr;
-    QTreeView *m_tree = nullptr;
-    QTableView *m_tagList = nullptr;
-    QTableView *m_messageList = nullptr;
-    QSplitter *m_columns = nullptr;
-    QSplitter *m_rows = nullptr;
-
-    QLabel *m_pathPane = nullptr;
-    QLabel *m_projectTagsPane = nullptr;
-    QLabel *m_selectedTagsPane = nullptr;
-    QLabel *m_modePane = nullptr;
-    QTimer *m_viewTimer = nullptr;
-    bool m_blinkOn = false;
     bool m_startedUp = false;
-    double m_horizontalPercent = 30.0;
-    double m_verticalPercent = 70.0;
+
+    QMenu *m_fileMenu = nullptr;
+    QToolBar *m_toolBar = nullptr;
 };

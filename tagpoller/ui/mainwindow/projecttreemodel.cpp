@@ -228,7 +228,7 @@ qsizetype ProjectTreeModel::tagCount(const QModelIndex &index) const
 {
     const Node *node = nodeFor(index);
     const std::function<qsizetype(const Node *)> count = [&](const Node *n) {
-        qsizetype total = n->object ? n->object->GetTagCount() : 0;
+        qsizetype total = n->object ? n->object->tagCount() : 0;
         for (const auto &child : n->children)
             total += count(child.get());
         return total;

@@ -97,7 +97,7 @@ QStringList ChannelCommunicationsPage::flowControlItems()
 
 void ChannelCommunicationsPage::load()
 {
-    const CComProps &com = m_channel.comProps;
+    const SerialSettings &com = m_channel.comProps;
     showListPosition(m_comPort, com.ComPort);
     showListPosition(m_baudRate, com.BaudRate);
     showListPosition(m_dataBits, com.DataBits);
@@ -111,7 +111,7 @@ void ChannelCommunicationsPage::load()
 
 std::optional<FieldError> ChannelCommunicationsPage::save()
 {
-    CComProps &com = m_channel.comProps;
+    SerialSettings &com = m_channel.comProps;
     takeListPosition(m_comPort, com.ComPort);
     takeListPosition(m_baudRate, com.BaudRate);
     takeListPosition(m_dataBits, com.DataBits);

@@ -35,5 +35,5 @@ QList<SettingsPage *> ChannelEditor::createPages(QWidget *parent)
 void ChannelEditor::writeBack()
 {
     NodeSettings::copy(*m_workingCopy, m_channel);
-    m_channel.IsNew = false;
+    m_channel.isNew = false;
 }

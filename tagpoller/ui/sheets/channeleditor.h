@@ -15,14 +15,14 @@ public:
     ChannelEditor(CModChnl &channel, const Channels &siblings);
 
     QString caption() const override;
-    bool isNew() const override { return m_channel.IsNew; }
+    bool isNew() const override { return m_channel.isNew; }
     QList<SettingsPage *> createPages(QWidget *parent) override;
     void writeBack() override;
 
     const CModChnl &workingCopy() const { return *m_workingCopy; }
 
 private:
-    bool isTcp() const { return m_channel.GetChannelKind() == CModChnl::TcpKind; }
+    bool isTcp() const { return m_channel.kind() == CModChnl::TcpKind; }
 
     CModChnl &m_channel;
     std::unique_ptr<CModChnl> m_workingCopy;

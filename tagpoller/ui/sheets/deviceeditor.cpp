@@ -38,5 +38,5 @@ QList<SettingsPage *> DeviceEditor::createPages(QWidget *parent)
 void DeviceEditor::writeBack()
 {
     NodeSettings::copy(*m_workingCopy, m_device);
-    m_device.IsNew = false;
+    m_device.isNew = false;
 }

@@ -15,7 +15,7 @@ public:
     DeviceEditor(CModDevice &device, const Devices &siblings);
 
     QString caption() const override;
-    bool isNew() const override { return m_device.IsNew; }
+    bool isNew() const override { return m_device.isNew; }
     QList<SettingsPage *> createPages(QWidget *parent) override;
     void writeBack() override;
 

@@ -20,6 +20,6 @@ public:
     virtual bool isNew() const = 0;
     // The sheet's pages in order, over the working copy, owned by `parent`.
     virtual QList<SettingsPage *> createPages(QWidget *parent) = 0;
-    // Gives the node the working copy's settings and clears IsNew.
+    // Gives the node the working copy's settings and clears isNew.
     virtual void writeBack() = 0;
 };

@@ -7,7 +7,7 @@ namespace NodeSettings {
 std::unique_ptr<CModChnl> workingCopy(const CModChnl &channel)
 {
     std::unique_ptr<CModChnl> copyOfChannel;
-    if (channel.GetChannelKind() == CModChnl::TcpKind)
+    if (channel.kind() == CModChnl::TcpKind)
         copyOfChannel = std::make_unique<CModTCPChnl>();
     else
         copyOfChannel = std::make_unique<CModRTUChnl>();
@@ -28,14 +28,14 @@ std::unique_ptr<CModDevice> workingCopy(const CModDevice &device)
 
 void copy(const CModChnl &from, CModChnl &to)
 {
-    Q_ASSERT(from.GetChannelKind() == to.GetChannelKind());
+    Q_ASSERT(from.kind() == to.kind());
     to.name = from.name;
     to.ConnectTimeout = from.ConnectTimeout;
     to.ReconnectAfter = from.ReconnectAfter;
     to.MaxReconnectAttempts = from.MaxReconnectAttempts;
     to.WriteOptimization = from.WriteOptimization;
     to.DutyCycle = from.DutyCycle;
-    if (from.GetChannelKind() == CModChnl::TcpKind) {
+    if (from.kind() == CModChnl::TcpKind) {
         const auto &tcpFrom = static_cast<const CModTCPChnl &>(from);
         auto &tcpTo = static_cast<CModTCPChnl &>(to);
         tcpTo.NetworkAdapter = tcpFrom.NetworkAdapter;

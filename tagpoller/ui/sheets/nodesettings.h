@@ -10,7 +10,7 @@ class CModDevice;
 //
 // Settings are every stored value of the node's kind, those no page edits
 // included, but not its children (devices, tags, groups), its record versions
-// or IsNew. The values an RTU device reserves are not settings either: they
+// or isNew. The values an RTU device reserves are not settings either: they
 // stay with the node untouched.
 namespace NodeSettings {
 

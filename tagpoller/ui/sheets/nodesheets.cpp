@@ -20,14 +20,14 @@ bool runSheet(QWidget *parent, NodeEditor &editor, Notifier &notifier)
 
 } // namespace
 
-bool EditChannelProperties(QWidget *parent, CModChnl &channel, const Channels &siblings,
+bool editChannelProperties(QWidget *parent, CModChnl &channel, const Channels &siblings,
                            Notifier &notifier)
 {
     ChannelEditor editor(channel, siblings);
     return runSheet(parent, editor, notifier);
 }
 
-bool EditDeviceProperties(QWidget *parent, CModDevice &device, const Devices &siblings,
+bool editDeviceProperties(QWidget *parent, CModDevice &device, const Devices &siblings,
                           Notifier &notifier)
 {
     DeviceEditor editor(device, siblings);

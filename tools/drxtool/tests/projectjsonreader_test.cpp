@@ -630,7 +630,7 @@ TEST_F(DumpRefusal, PayloadThatDoesNotDecode)
 {
     QByteArray payload = ProjectFile::encodePayload(modelProject());
     payload.replace("CModTCPChnl", "CModXYZChnl");
-    const std::optional<QByteArray> file = envelope::WrapPayload(payload);
+    const std::optional<QByteArray> file = envelope::wrapPayload(payload);
     ASSERT_TRUE(file);
     const QString path = tempPath(QStringLiteral("unknown-class.drx"));
     const QString error = dumpError("unknown-class.drx", *file);

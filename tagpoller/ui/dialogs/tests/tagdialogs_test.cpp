@@ -1,10 +1,10 @@
 // The entry points the main window calls, each through its modal exec().
 #include "aboutdialog.h"
-#include "cgroupdlg.h"
-#include "ctagdlg.h"
-#include "ctimedmsgdlg.h"
 #include "dialogtesting.h"
+#include "tagdialog.h"
 #include "tagdialogs.h"
+#include "taggroupdialog.h"
+#include "timedmessagedialog.h"
 
 #include <QDialogButtonBox>
 #include <QPlainTextEdit>
@@ -28,13 +28,13 @@ TEST(TagDialogsTest, AddTagsCountsTagsAddedBeforeCancel)
 {
     TagList tags;
     RecordingNotifier notifier;
-    onModalDialog<CTagDlg>([](CTagDlg &dialog) {
+    onModalDialog<TagDialog>([](TagDialog &dialog) {
         QTest::keyClicks(child<QLineEdit>(dialog, "nameEdit"), u"Tag_1"_s);
         QTest::mouseClick(child<QToolButton>(dialog, "addNextButton"), Qt::LeftButton);
         QTest::mouseClick(child<QToolButton>(dialog, "addNextButton"), Qt::LeftButton);
         QTest::mouseClick(button(dialog, QDialogButtonBox::Cancel), Qt::LeftButton);
     });
-    EXPECT_EQ(AddTags(nullptr, tags, notifier), 2);
+    EXPECT_EQ(addTagsInDialog(nullptr, tags, notifier), 2);
     ASSERT_EQ(tags.size(), 2);
     EXPECT_EQ(str(tags.at(1)->TagName), "Tag_2");
     EXPECT_EQ(str(tags.at(1)->TagAddress), "400002");
@@ -48,18 +48,18 @@ TEST(TagDialogsTest, EditTagTellsWhetherTheUserAccepted)
     tags.append(tag);
     RecordingNotifier notifier;
 
-    onModalDialog<CTagDlg>([](CTagDlg &dialog) {
+    onModalDialog<TagDialog>([](TagDialog &dialog) {
         retype(child<QLineEdit>(dialog, "nameEdit"), u"Dropped"_s);
         QTest::mouseClick(button(dialog, QDialogButtonBox::Cancel), Qt::LeftButton);
     });
-    EXPECT_FALSE(EditTag(nullptr, *tag, tags, notifier));
+    EXPECT_FALSE(editTagInDialog(nullptr, *tag, tags, notifier));
     EXPECT_EQ(str(tag->TagName), "Old");
 
-    onModalDialog<CTagDlg>([](CTagDlg &dialog) {
+    onModalDialog<TagDialog>([](TagDialog &dialog) {
         retype(child<QLineEdit>(dialog, "nameEdit"), u"New"_s);
         QTest::mouseClick(button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
     });
-    EXPECT_TRUE(EditTag(nullptr, *tag, tags, notifier));
+    EXPECT_TRUE(editTagInDialog(nullptr, *tag, tags, notifier));
     EXPECT_EQ(tags.find(u"New"_s), tag.get());
     EXPECT_EQ(tags.find(u"Old"_s), nullptr);
 }
@@ -69,22 +69,22 @@ TEST(TagDialogsTest, EditTagGroupTakesTheNameOnOk)
     TagGroups siblings;
     CModTagGroup group;
     RecordingNotifier notifier;
-    onModalDialog<CGroupDlg>([](CGroupDlg &dialog) {
+    onModalDialog<TagGroupDialog>([](TagGroupDialog &dialog) {
         QTest::keyClicks(child<QLineEdit>(dialog, "nameEdit"), u"Boilers"_s);
         QTest::mouseClick(button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
     });
-    EXPECT_TRUE(EditTagGroup(nullptr, group, siblings, notifier));
+    EXPECT_TRUE(editTagGroupInDialog(nullptr, group, siblings, notifier));
     EXPECT_EQ(str(group.name), "Boilers");
 }
 
 TEST(TagDialogsTest, ShowTimedMessageShowsTheTextUntilOk)
 {
     QString shown;
-    onModalDialog<CTimedMsgDlg>([&shown](CTimedMsgDlg &dialog) {
+    onModalDialog<TimedMessageDialog>([&shown](TimedMessageDialog &dialog) {
         shown = child<QPlainTextEdit>(dialog, "messageEdit")->toPlainText();
         QTest::mouseClick(child<QPushButton>(dialog, "okButton"), Qt::LeftButton);
     });
-    ShowTimedMessage(nullptr, u"Channel lost"_s);
+    showTimedMessage(nullptr, u"Channel lost"_s);
     EXPECT_EQ(str(shown), "Channel lost");
 }
 
@@ -95,7 +95,7 @@ TEST(TagDialogsTest, ShowAboutBoxEndsWithOk)
         seen = true;
         QTest::mouseClick(button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
     });
-    ShowAboutBox(nullptr);
+    showAboutBox(nullptr);
     EXPECT_TRUE(seen);
 }
 

@@ -138,7 +138,7 @@ TEST_P(TagValueConversionTest, convertsByTheCurrentValueType)
 {
     const ConversionRow &row = GetParam();
     const std::optional<CModData> value =
-        TagValueFromText(QString::fromUtf16(row.text), row.currentValueType);
+        tagValueFromText(QString::fromUtf16(row.text), row.currentValueType);
     EXPECT_EQ(value.has_value(), row.expected.has_value()) << show(value);
     if (value && row.expected) {
         EXPECT_TRUE(*value == *row.expected)
@@ -163,8 +163,8 @@ TEST(TagValueTypeTest, aTagWithoutValueIsReadAsLong)
 {
     const CModTag word = tagOf(DataTypeCode::Word);
     ASSERT_EQ(word.value.type(), DataTypeCode::Long) << "a fresh value carries the Long code";
-    EXPECT_EQ(WriteTypeCode(word), DataTypeCode::Long);
-    const std::optional<CModData> value = TagValueFromText(u"70000"_s, WriteTypeCode(word));
+    EXPECT_EQ(writeTypeCode(word), DataTypeCode::Long);
+    const std::optional<CModData> value = tagValueFromText(u"70000"_s, writeTypeCode(word));
     EXPECT_TRUE(value && *value == longValue(70000)) << show(value);
 }
 
@@ -172,23 +172,23 @@ TEST(TagValueTypeTest, aTagWithValueIsReadByTheValuesType)
 {
     CModTag word = tagOf(DataTypeCode::Word);
     word.value.setWord(3);
-    EXPECT_EQ(WriteTypeCode(word), DataTypeCode::Word);
+    EXPECT_EQ(writeTypeCode(word), DataTypeCode::Word);
 
     // The value's code wins over the tag's own type.
     CModTag mismatched = tagOf(DataTypeCode::Word);
     mismatched.value.setByte(3);
-    EXPECT_EQ(WriteTypeCode(mismatched), DataTypeCode::Byte);
+    EXPECT_EQ(writeTypeCode(mismatched), DataTypeCode::Byte);
 }
 
 TEST(TagValueTypeTest, aDWordTagIsReadAsDWordBeforeItsFirstValue)
 {
     CModTag dword = tagOf(DataTypeCode::DWord);
-    EXPECT_EQ(WriteTypeCode(dword), DataTypeCode::DWord);
-    const std::optional<CModData> value = TagValueFromText(u"4000000000"_s, WriteTypeCode(dword));
+    EXPECT_EQ(writeTypeCode(dword), DataTypeCode::DWord);
+    const std::optional<CModData> value = tagValueFromText(u"4000000000"_s, writeTypeCode(dword));
     EXPECT_TRUE(value && *value == dwordValue(4000000000u)) << show(value);
 
     dword.value.setDWord(1);
-    EXPECT_EQ(WriteTypeCode(dword), DataTypeCode::DWord);
+    EXPECT_EQ(writeTypeCode(dword), DataTypeCode::DWord);
 }
 
 struct AccessRow
@@ -226,7 +226,7 @@ TEST_P(WritableTagTest, onlyReadWriteTagsOutsideTheInputSpaces)
     CModTag tag;
     tag.AddressNumber = row.addressNumber;
     tag.ClientAccess = row.clientAccess;
-    EXPECT_EQ(CanWriteFromDialog(tag), row.writable);
+    EXPECT_EQ(canWriteFromDialog(tag), row.writable);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, WritableTagTest, ::testing::ValuesIn(accessRows),
@@ -295,7 +295,7 @@ class WholeNumberTest : public ::testing::TestWithParam<WholeNumberRow>
 TEST_P(WholeNumberTest, onlyTextThatIsWhollyANumberOfTheType)
 {
     const WholeNumberRow &row = GetParam();
-    EXPECT_EQ(IsValueTextOfType(QStringView(row.text), row.typeCode), row.accepted);
+    EXPECT_EQ(isValueTextOfType(QStringView(row.text), row.typeCode), row.accepted);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, WholeNumberTest, ::testing::ValuesIn(wholeNumberRows),
@@ -305,13 +305,13 @@ TEST(TagValueTypeTest, theDialogChecksByTheTagsOwnTypeBeforeItsFirstValue)
 {
     CModTag word;
     word.DataType = DataTypeCode::Word;
-    EXPECT_EQ(DialogTypeCode(word), DataTypeCode::Word) << "70000 is no Word even as a Long";
+    EXPECT_EQ(dialogTypeCode(word), DataTypeCode::Word) << "70000 is no Word even as a Long";
     CModTag doubleTag;
     doubleTag.DataType = DataTypeCode::Double;
-    EXPECT_EQ(DialogTypeCode(doubleTag), DataTypeCode::Double);
+    EXPECT_EQ(dialogTypeCode(doubleTag), DataTypeCode::Double);
     CModTag dateTag;
     dateTag.DataType = DataTypeCode::Date;
-    EXPECT_EQ(DialogTypeCode(dateTag), WriteTypeCode(dateTag));
+    EXPECT_EQ(dialogTypeCode(dateTag), writeTypeCode(dateTag));
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The "WriteTag" command from the selection to the device's write queue, with
 // a real Modbus runtime that is started but never connects.
 #include "cmodchnl.h"
-#include "ctagvaldlg.h"
 #include "datatypes.h"
 #include "dialogtesting.h"
 #include "modbusruntime.h"
@@ -9,6 +8,7 @@
 #include "tagaddress.h"
 #include "testenvironment.h"
 #include "writetagcommand.h"
+#include "writevaluedialog.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -25,7 +25,7 @@ using dialogtesting::str;
 
 void answer(const QString &text)
 {
-    onModalDialog<CTagValDlg>([text](CTagValDlg &dialog) {
+    onModalDialog<WriteValueDialog>([text](WriteValueDialog &dialog) {
         QTest::keyClicks(child<QLineEdit>(dialog, "valueEdit"), text);
         QTest::mouseClick(
             child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok),
@@ -35,7 +35,7 @@ void answer(const QString &text)
 
 void cancel()
 {
-    onModalDialog<CTagValDlg>([](CTagValDlg &dialog) {
+    onModalDialog<WriteValueDialog>([](WriteValueDialog &dialog) {
         QTest::keyClicks(child<QLineEdit>(dialog, "valueEdit"), u"5"_s);
         QTest::mouseClick(
             child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Cancel),
@@ -103,7 +103,7 @@ protected:
     void writeSelected(const CModTag *tag, const CModDevice *which,
                        const std::function<ModbusRuntime *()> &currentRuntime)
     {
-        WriteSelectedTag(
+        writeSelectedTag(
             nullptr, notifier,
             [tag, which] {
                 return WriteTarget{tag, which};
@@ -151,24 +151,24 @@ protected:
 
 TEST_F(WriteTagCommandTest, theDeviceOfADeviceIsItself)
 {
-    EXPECT_EQ(DeviceOfTreeObject(device, channels), device);
-    EXPECT_EQ(DeviceOfTreeObject(other, channels), other);
+    EXPECT_EQ(deviceOfTreeObject(device, channels), device);
+    EXPECT_EQ(deviceOfTreeObject(other, channels), other);
 }
 
 TEST_F(WriteTagCommandTest, theDeviceOfAGroupIsTheDeviceAboveIt)
 {
-    EXPECT_EQ(DeviceOfTreeObject(group.get(), channels), device);
-    EXPECT_EQ(DeviceOfTreeObject(subGroup.get(), channels), device) << "two levels below";
+    EXPECT_EQ(deviceOfTreeObject(group.get(), channels), device);
+    EXPECT_EQ(deviceOfTreeObject(subGroup.get(), channels), device) << "two levels below";
 }
 
 TEST_F(WriteTagCommandTest, channelsAndStrangersHaveNoDevice)
 {
-    EXPECT_EQ(DeviceOfTreeObject(nullptr, channels), nullptr);
-    EXPECT_EQ(DeviceOfTreeObject(channels.front().get(), channels), nullptr);
+    EXPECT_EQ(deviceOfTreeObject(nullptr, channels), nullptr);
+    EXPECT_EQ(deviceOfTreeObject(channels.front().get(), channels), nullptr);
     CModTagGroup stranger;
-    EXPECT_EQ(DeviceOfTreeObject(&stranger, channels), nullptr);
+    EXPECT_EQ(deviceOfTreeObject(&stranger, channels), nullptr);
     CModTCPDev strangerDevice;
-    EXPECT_EQ(DeviceOfTreeObject(&strangerDevice, channels), nullptr);
+    EXPECT_EQ(deviceOfTreeObject(&strangerDevice, channels), nullptr);
 }
 
 TEST_F(WriteTagCommandTest, aWordTagWithoutValueIsWrittenAsLong)
@@ -207,7 +207,7 @@ TEST_F(WriteTagCommandTest, aTagOfAGroupTwoLevelsDownGoesToItsDevice)
     tag.value.setBoolean(false); // it has had a value
     startRuntime();
     answer(u"1"_s);
-    writeSelected(&tag, DeviceOfTreeObject(subGroup.get(), channels), running());
+    writeSelected(&tag, deviceOfTreeObject(subGroup.get(), channels), running());
 
     const auto &queue = queueOf(device);
     ASSERT_EQ(queue.size(), 1u);
@@ -245,7 +245,7 @@ TEST_F(WriteTagCommandTest, tagsTheDialogCannotWriteOpenNoDialog)
 TEST_F(WriteTagCommandTest, aValueTypeWithoutConversionWritesNothing)
 {
     CModTag &tag = addTag(device->tags, u"Stamp"_s, u"400001"_s, DataTypeCode::Date);
-    tag.value.SetFromInteger(1, DataTypeCode::Date);
+    tag.value.setFromInteger(1, DataTypeCode::Date);
     startRuntime();
     // Said at once, rather than after a value was typed for nothing.
     EXPECT_FALSE(dialogShownBy([&] { writeSelected(&tag, device, running()); }));
@@ -280,7 +280,7 @@ TEST_F(WriteTagCommandTest, textThatIsNotAWordNumberSendsNothing)
     CModTag &tag = addTag(device->tags, u"Speed"_s, u"400001"_s, DataTypeCode::Word);
     startRuntime();
     int refusals = 0;
-    onModalDialog<CTagValDlg>([this, &refusals](CTagValDlg &dialog) {
+    onModalDialog<WriteValueDialog>([this, &refusals](WriteValueDialog &dialog) {
         auto *ok = child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok);
         for (const QString &text : {u"abc"_s, u"12abc"_s, u"1.5"_s, u"70000"_s}) {
             child<QLineEdit>(dialog, "valueEdit")->setText(text);
@@ -302,31 +302,31 @@ TEST_F(WriteTagCommandTest, aTagGoneWhileTheDialogWasOpenIsNotWritten)
     // The selection the main window would report: the tag, until the project
     // is closed under the open dialog.
     WriteTarget selected{&tag, device};
-    onModalDialog<CTagValDlg>([&selected](CTagValDlg &dialog) {
+    onModalDialog<WriteValueDialog>([&selected](WriteValueDialog &dialog) {
         child<QLineEdit>(dialog, "valueEdit")->setText(u"7"_s);
         selected = WriteTarget{};
         dialog.accept();
     });
-    WriteSelectedTag(
+    writeSelectedTag(
         nullptr, notifier, [&selected] { return selected; }, running());
     EXPECT_TRUE(queueOf(device).empty());
 
     // Another tag selected by then: not written either.
     CModTag &other = addTag(device->tags, u"Other"_s, u"400002"_s, DataTypeCode::Word);
     selected = WriteTarget{&tag, device};
-    onModalDialog<CTagValDlg>([&selected, &other, this](CTagValDlg &dialog) {
+    onModalDialog<WriteValueDialog>([&selected, &other, this](WriteValueDialog &dialog) {
         child<QLineEdit>(dialog, "valueEdit")->setText(u"7"_s);
         selected = WriteTarget{&other, device};
         dialog.accept();
     });
-    WriteSelectedTag(
+    writeSelectedTag(
         nullptr, notifier, [&selected] { return selected; }, running());
     EXPECT_TRUE(queueOf(device).empty());
 
     // Unchanged: written.
     selected = WriteTarget{&tag, device};
     answer(u"7"_s);
-    WriteSelectedTag(
+    writeSelectedTag(
         nullptr, notifier, [&selected] { return selected; }, running());
     EXPECT_EQ(queueOf(device).size(), 1u);
 }

@@ -272,7 +272,7 @@ TEST(MainWindowTest, NewChannelAndDeviceThroughTheirWizards)
     ASSERT_EQ(driver.state.project.channels().size(), 1u);
     CModChnl *channel = driver.state.project.channels()[0].get();
     EXPECT_EQ(channel->name, QStringLiteral("TCP_Channel_1"));
-    EXPECT_FALSE(channel->IsNew);
+    EXPECT_FALSE(channel->isNew);
     EXPECT_TRUE(driver.state.project.isModified());
     EXPECT_TRUE(driver.window->statusPaneText(1).endsWith(QStringLiteral(" *")));
 
@@ -431,7 +431,7 @@ TEST(MainWindowTest, RecentFilesMenuDropsFilesThatAreGone)
     Driver driver;
     const QString kept = QDir(testsupport::tempRoot()).filePath(QStringLiteral("kept.drx"));
     const QString gone = QDir(testsupport::tempRoot()).filePath(QStringLiteral("gone.drx"));
-    ASSERT_TRUE(driver.state.project.SaveProjectFile(kept));
+    ASSERT_TRUE(driver.state.project.saveFile(kept));
     driver.state.recentFiles.add(gone);
     driver.state.recentFiles.add(kept);
     Q_EMIT driver.window->fileMenu()->aboutToShow();
@@ -542,7 +542,7 @@ TEST(MainWindowTest, OpenCloseAndRecentFilesReturnToConfigurationMode)
 {
     Driver driver;
     const QString path = QDir(testsupport::tempRoot()).filePath(QStringLiteral("modes.drx"));
-    ASSERT_TRUE(driver.state.project.SaveProjectFile(path));
+    ASSERT_TRUE(driver.state.project.saveFile(path));
     driver.state.recentFiles.add(path);
     // What a run that could not start leaves: neither mode.
     const auto neitherMode = [&driver] {
@@ -677,7 +677,7 @@ TEST(MainWindowTest, F4OnATagEditsTheTagAndFileCommandsHaveTheirKeys)
         modal->close();
     });
     QTest::keyClick(driver.window->tagList(), Qt::Key_F4);
-    EXPECT_EQ(opened, QStringLiteral("CTagDlg"));
+    EXPECT_EQ(opened, QStringLiteral("TagDialog"));
 
     // Elsewhere F4 is still the properties of the tree item. The closed dialog
     // took the activation with it.
@@ -693,7 +693,7 @@ TEST(MainWindowTest, F4OnATagEditsTheTagAndFileCommandsHaveTheirKeys)
         modal->close();
     });
     QTest::keyClick(driver.window->projectTree(), Qt::Key_F4);
-    EXPECT_NE(opened, QStringLiteral("CTagDlg"));
+    EXPECT_NE(opened, QStringLiteral("TagDialog"));
     EXPECT_FALSE(opened.isEmpty());
 }
 
@@ -701,7 +701,7 @@ TEST(MainWindowTest, ATerminationSignalClosesSavingMessagesAndRecentFiles)
 {
     Driver driver;
     const QString path = QDir(testsupport::tempRoot()).filePath(QStringLiteral("signal.drx"));
-    ASSERT_TRUE(driver.state.project.SaveProjectFile(path));
+    ASSERT_TRUE(driver.state.project.saveFile(path));
     driver.state.recentFiles.add(path);
     driver.window->closeFromSignal(SIGTERM);
     EXPECT_FALSE(driver.window->isVisible());
@@ -727,7 +727,7 @@ TEST(MainWindowTest, Screenshot)
     tags.at(1)->Description = QStringLiteral("Pump 1 discharge pressure, kPa");
     tags.at(1)->value.setWord(398);
     driver.select(QStringLiteral("Channel1/Device1"));
-    driver.log.AddMsg(QStringLiteral("Project opened : /plant/line1.drx"));
+    driver.log.addMessage(QStringLiteral("Project opened : /plant/line1.drx"));
     QTest::qWait(50);
     const QString path = qEnvironmentVariableIsSet("ORVALA_SCREENSHOT")
                              ? qEnvironmentVariable("ORVALA_SCREENSHOT")

@@ -149,7 +149,7 @@ TEST_F(RunModeWindow, runIsRefusedWithUnsavedChangesOrWithoutTags)
     EXPECT_EQ(notifier.messages[0].icon, Notifier::Icon::Stop);
     EXPECT_FALSE(logContains(DriverString::text(DriverString::SwitchingToRunMode)));
 
-    state.project.CloseProject();
+    state.project.close();
     window->action(Command::SwitchToRuntime)->trigger();
     EXPECT_FALSE(state.running);
     EXPECT_TRUE(state.configurationMode);
@@ -263,7 +263,7 @@ TEST_F(RunModeWindow, aRefusedCloseAfterTheReleaseLeavesNoStaleCloseRequest)
 {
     buildProject();
     const QString path = QDir(testsupport::tempRoot()).filePath(QStringLiteral("stale.drx"));
-    ASSERT_TRUE(state.project.SaveProjectFile(path));
+    ASSERT_TRUE(state.project.saveFile(path));
     openWindow();
     window->action(Command::SwitchToRuntime)->trigger();
     ASSERT_TRUE(state.running);
@@ -281,7 +281,7 @@ TEST_F(RunModeWindow, aRefusedCloseAfterTheReleaseLeavesNoStaleCloseRequest)
     EXPECT_FALSE(state.closePending);
 
     // A later run that ends must not close the window.
-    ASSERT_TRUE(state.project.SaveProjectFile(path));
+    ASSERT_TRUE(state.project.saveFile(path));
     window->action(Command::SwitchToRuntime)->trigger();
     ASSERT_TRUE(state.running);
     window->action(Command::SwitchToConfiguration)->trigger();

@@ -25,7 +25,7 @@ std::shared_ptr<CModTCPChnl> acceptedTcpChannel(const QString &name)
 {
     auto channel = std::make_shared<CModTCPChnl>();
     channel->name = name;
-    channel->IsNew = false;
+    channel->isNew = false;
     return channel;
 }
 
@@ -98,7 +98,7 @@ TEST_F(ChannelSheetTest, NewTcpChannelIsRefusedWhileSiblingHasItsNameThenAccepte
     EXPECT_EQ(sheet.currentId(), 0);
     EXPECT_EQ(sheet.focusWidget(), name);
     EXPECT_EQ(name->selectedText(), QStringLiteral("TCP_Channel_1"));
-    EXPECT_TRUE(channel->IsNew);
+    EXPECT_TRUE(channel->isNew);
 
     typeText(name, QStringLiteral("TCP_Channel_2"));
     clickNext(sheet);
@@ -110,7 +110,7 @@ TEST_F(ChannelSheetTest, NewTcpChannelIsRefusedWhileSiblingHasItsNameThenAccepte
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
     EXPECT_EQ(notifier.messages.size(), 1u);
     EXPECT_EQ(channel->name, QStringLiteral("TCP_Channel_2"));
-    EXPECT_FALSE(channel->IsNew);
+    EXPECT_FALSE(channel->isNew);
     EXPECT_EQ(existing->name, QStringLiteral("TCP_Channel_1"));
 }
 
@@ -132,7 +132,7 @@ TEST_F(ChannelSheetTest, CancellingTheWizardLeavesTheChannelUntouched)
 
     EXPECT_EQ(sheet.result(), QDialog::Rejected);
     EXPECT_EQ(recordBytes(*channel), before);
-    EXPECT_TRUE(channel->IsNew);
+    EXPECT_TRUE(channel->isNew);
     EXPECT_TRUE(notifier.messages.empty());
 }
 
@@ -177,7 +177,7 @@ TEST_F(ChannelSheetTest, FinishTakesTheLastPageFirst)
     EXPECT_TRUE(sheet.isVisible());
     EXPECT_EQ(sheet.focusWidget(), dutyCycle);
     EXPECT_EQ(recordBytes(*channel), before);
-    EXPECT_TRUE(channel->IsNew);
+    EXPECT_TRUE(channel->isNew);
 
     typeText(dutyCycle, QStringLiteral("7"));
     click(control<QRadioButton>(&sheet, "writeLatestAll"));
@@ -185,7 +185,7 @@ TEST_F(ChannelSheetTest, FinishTakesTheLastPageFirst)
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
     EXPECT_EQ(channel->DutyCycle, 7);
     EXPECT_EQ(channel->WriteOptimization, 2);
-    EXPECT_FALSE(channel->IsNew);
+    EXPECT_FALSE(channel->isNew);
 }
 
 TEST_F(ChannelSheetTest, EveryTcpSettingSurvivesTheWizardUnchanged)
@@ -202,7 +202,7 @@ TEST_F(ChannelSheetTest, EveryTcpSettingSurvivesTheWizardUnchanged)
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
     EXPECT_TRUE(notifier.messages.empty());
     EXPECT_EQ(recordBytes(*channel), before);
-    EXPECT_FALSE(channel->IsNew);
+    EXPECT_FALSE(channel->isNew);
 }
 
 TEST_F(ChannelSheetTest, EveryRtuSettingSurvivesTheWizardUnchanged)
@@ -241,7 +241,7 @@ TEST_F(ChannelSheetTest, ExistingChannelOpensAsTabsWithOkCancelAndApply)
     EXPECT_FALSE(tcpSheet.button(QDialogButtonBox::Apply)->isEnabled());
 
     auto rtu = std::make_shared<CModRTUChnl>();
-    rtu->IsNew = false;
+    rtu->isNew = false;
     ChannelEditor rtuEditor(*rtu, {rtu});
     TabbedSheet rtuSheet(rtuEditor, notifier);
     EXPECT_EQ(rtuSheet.windowTitle(), QStringLiteral("RTU Channel Properties"));
@@ -477,7 +477,7 @@ TEST_F(ChannelSheetTest, EveryTcpSettingSurvivesTheTabsUnchanged)
 {
     auto channel = std::make_shared<CModTCPChnl>();
     changeEverySetting(*channel);
-    channel->IsNew = false;
+    channel->isNew = false;
     const QByteArray before = recordBytes(*channel);
     ChannelEditor editor(*channel, {channel});
     TabbedSheet sheet(editor, notifier);
@@ -522,7 +522,7 @@ TEST_F(ChannelSheetTest, SerialListsOfferTheirTexts)
 TEST_F(ChannelSheetTest, SerialPageShowsAndStoresListPositions)
 {
     auto channel = std::make_shared<CModRTUChnl>();
-    channel->IsNew = false;
+    channel->isNew = false;
     ChannelEditor editor(*channel, {channel});
     TabbedSheet sheet(editor, notifier);
     sheet.show();
@@ -555,7 +555,7 @@ TEST_F(ChannelSheetTest, SerialPageShowsAndStoresListPositions)
     clickOk(sheet);
 
     ASSERT_EQ(sheet.result(), QDialog::Accepted);
-    const CComProps &com = channel->comProps;
+    const SerialSettings &com = channel->comProps;
     EXPECT_EQ(com.ComPort, 2);
     EXPECT_EQ(com.BaudRate, 4);
     EXPECT_EQ(com.DataBits, 2);
@@ -570,7 +570,7 @@ TEST_F(ChannelSheetTest, SerialPageShowsAndStoresListPositions)
 TEST_F(ChannelSheetTest, SerialConnectTimeoutIsFrom1To1000)
 {
     auto channel = std::make_shared<CModRTUChnl>();
-    channel->IsNew = false;
+    channel->isNew = false;
     ChannelEditor editor(*channel, {channel});
     TabbedSheet sheet(editor, notifier);
     sheet.show();
@@ -587,7 +587,7 @@ TEST_F(ChannelSheetTest, SerialConnectTimeoutIsFrom1To1000)
 TEST_F(ChannelSheetTest, StoredPositionsTheListsDoNotHaveAreKept)
 {
     auto channel = std::make_shared<CModRTUChnl>();
-    channel->IsNew = false;
+    channel->isNew = false;
     channel->comProps.BaudRate = 20;
     channel->comProps.StopBits = 5;
     channel->comProps.FlowControl = 9;
@@ -611,7 +611,7 @@ TEST_F(ChannelSheetTest, EveryRtuSettingSurvivesTheTabsUnchanged)
 {
     auto channel = std::make_shared<CModRTUChnl>();
     changeEverySetting(*channel);
-    channel->IsNew = false;
+    channel->isNew = false;
     const QByteArray before = recordBytes(*channel);
     ChannelEditor editor(*channel, {channel});
     TabbedSheet sheet(editor, notifier);

@@ -31,7 +31,7 @@ const QStringList DevicePageCaptions{
 template<class Device> std::shared_ptr<Device> acceptedDevice()
 {
     auto device = std::make_shared<Device>();
-    device->IsNew = false;
+    device->isNew = false;
     return device;
 }
 
@@ -103,7 +103,7 @@ TEST_F(DeviceSheetTest, RtuDeviceId300IsRefused)
     clickFinish(sheet);
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
     EXPECT_EQ(device->DeviceId, 255);
-    EXPECT_FALSE(device->IsNew);
+    EXPECT_FALSE(device->isNew);
 }
 
 TEST_F(DeviceSheetTest, TcpDeviceIdOutside0To255IsRefusedAsOnRtu)
@@ -389,7 +389,7 @@ TEST_F(DeviceSheetTest, CancellingLeavesTheDeviceUntouched)
 
     EXPECT_EQ(sheet.result(), QDialog::Rejected);
     EXPECT_EQ(recordBytes(*device), before);
-    EXPECT_TRUE(device->IsNew);
+    EXPECT_TRUE(device->isNew);
 }
 
 template<class Device> void expectEverySettingSurvivesTheTabs(RecordingNotifier &notifier)
@@ -421,7 +421,7 @@ template<class Device> void expectEverySettingSurvivesTheWizard(RecordingNotifie
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
     EXPECT_TRUE(notifier.messages.empty());
     EXPECT_EQ(recordBytes(*device), before);
-    EXPECT_FALSE(device->IsNew);
+    EXPECT_FALSE(device->isNew);
 }
 
 TEST_F(DeviceSheetTest, EveryRtuSettingSurvivesTheTabsUnchanged)

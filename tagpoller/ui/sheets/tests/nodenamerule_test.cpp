@@ -110,7 +110,7 @@ void expectRulesInOrderThroughTheSheet(const char *nameEdit,
     for (const NameCase &c : nameCases()) {
         SCOPED_TRACE(c.what);
         auto node = std::make_shared<Node>();
-        node->IsNew = false;
+        node->isNew = false;
         node->name = c.name;
         auto taken = std::make_shared<Node>();
         taken->name = Taken;
@@ -189,7 +189,7 @@ TEST(NodeNameRule, TypedAndPastedNamesInTheWizard)
 TEST(NodeNameRule, NewNamesWithADotAreRefusedStoredOnesKept)
 {
     auto channel = std::make_shared<CModTCPChnl>();
-    channel->IsNew = false;
+    channel->isNew = false;
     channel->name = QStringLiteral("Line.1");
     RecordingNotifier notifier;
     {

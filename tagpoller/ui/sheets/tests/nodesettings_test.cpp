@@ -41,13 +41,13 @@ TEST(NodeSettings, CopyLeavesChildrenAndIsNewAlone)
 {
     CModTCPChnl channel;
     channel.devices.push_back(channel.newDevice());
-    channel.IsNew = false;
+    channel.isNew = false;
     CModTCPChnl edited;
     changeEverySetting(edited);
     NodeSettings::copy(edited, channel);
     EXPECT_EQ(channel.name, QStringLiteral("Line_7"));
     EXPECT_EQ(channel.devices.size(), 1u);
-    EXPECT_FALSE(channel.IsNew);
+    EXPECT_FALSE(channel.isNew);
     EXPECT_TRUE(NodeSettings::workingCopy(channel)->devices.empty());
 }
 

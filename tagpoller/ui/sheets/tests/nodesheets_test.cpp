@@ -43,35 +43,35 @@ TEST(NodeSheets, NewChannelIsEditedInTheWizard)
         clickNextToLastPage(sheet);
         clickFinish(sheet);
     });
-    EXPECT_TRUE(EditChannelProperties(nullptr, *channel, {channel}, notifier));
+    EXPECT_TRUE(editChannelProperties(nullptr, *channel, {channel}, notifier));
     EXPECT_EQ(channel->name, QStringLiteral("Line_2"));
-    EXPECT_FALSE(channel->IsNew);
+    EXPECT_FALSE(channel->isNew);
 }
 
 TEST(NodeSheets, CancelledDeviceEditReportsNoChange)
 {
     auto device = std::make_shared<CModRTUDev>();
-    device->IsNew = false;
+    device->isNew = false;
     RecordingNotifier notifier;
     whenSheetOpens<TabbedSheet>([](TabbedSheet &sheet) {
         typeText(control<QLineEdit>(&sheet, "deviceName"), QStringLiteral("Meter_2"));
         clickCancel(sheet);
     });
-    EXPECT_FALSE(EditDeviceProperties(nullptr, *device, {device}, notifier));
+    EXPECT_FALSE(editDeviceProperties(nullptr, *device, {device}, notifier));
     EXPECT_EQ(device->name, QStringLiteral("RTU_Device_1"));
 }
 
 TEST(NodeSheets, ApplyThenCancelStillReportsTheChange)
 {
     auto device = std::make_shared<CModTCPDev>();
-    device->IsNew = false;
+    device->isNew = false;
     RecordingNotifier notifier;
     whenSheetOpens<TabbedSheet>([](TabbedSheet &sheet) {
         typeText(control<QLineEdit>(&sheet, "deviceName"), QStringLiteral("Meter_2"));
         clickApply(sheet);
         clickCancel(sheet);
     });
-    EXPECT_TRUE(EditDeviceProperties(nullptr, *device, {device}, notifier));
+    EXPECT_TRUE(editDeviceProperties(nullptr, *device, {device}, notifier));
     EXPECT_EQ(device->name, QStringLiteral("Meter_2"));
 }
 

@@ -55,7 +55,7 @@ void changeEverySetting(CModRTUChnl &channel)
     channel.name = QStringLiteral("Serial_2");
     changeChannelSettings(channel);
     channel.WriteOptimization = 0;
-    CComProps &com = channel.comProps;
+    SerialSettings &com = channel.comProps;
     com.ComPort = 4;
     com.BaudRate = 12;
     com.DataBits = 1;

@@ -7,20 +7,20 @@
 
 #include <optional>
 
-class CTagEdit;
+class TagNameEdit;
 class Notifier;
 
 // "Tag Group": the name of a new or an existing tag group. The group takes the
 // new name only when the user presses OK and the name passes every check.
 //
 // Controls, by object name: nameEdit, noteLabel, buttonBox.
-class CGroupDlg : public QDialog
+class TagGroupDialog : public QDialog
 {
     Q_OBJECT
 public:
     // `siblings` are the groups beside `group`; it may be among them.
-    CGroupDlg(CModTagGroup &group, const TagGroups &siblings, Notifier &notifier,
-              QWidget *parent = nullptr);
+    TagGroupDialog(CModTagGroup &group, const TagGroups &siblings, Notifier &notifier,
+                   QWidget *parent = nullptr);
 
     // Checks the name; keeps the dialog open when it is refused.
     void accept() override;
@@ -32,5 +32,5 @@ private:
     CModTagGroup &m_group;
     const TagGroups &m_siblings;
     Notifier &m_notifier;
-    CTagEdit *m_nameEdit = nullptr;
+    TagNameEdit *m_nameEdit = nullptr;
 };

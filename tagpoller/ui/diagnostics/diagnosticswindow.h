@@ -22,7 +22,7 @@ class QTableView;
 // receiver may delete the window there (deleteLater is the safe way).
 //
 // Controls, by object name: diagnosticsList, closeButton.
-class CDignoDlg : public QDialog
+class DiagnosticsWindow : public QDialog
 {
     Q_OBJECT
 public:
@@ -31,7 +31,7 @@ public:
 
     // `settings` keeps the column widths in "DiagnoList"; it must outlive the
     // window.
-    CDignoDlg(std::vector<DiagnosticsRow> rows, QSettings &settings, QWidget *parent = nullptr);
+    DiagnosticsWindow(std::vector<DiagnosticsRow> rows, QSettings &settings, QWidget *parent = nullptr);
 
     QTableView *list() const { return m_list; }
     DiagnosticsModel *model() const { return m_model; }

@@ -1,6 +1,6 @@
-#include "cnumericedit.h"
-#include "ctagedit.h"
 #include "dialogtesting.h"
+#include "tagaddressedit.h"
+#include "tagnameedit.h"
 
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -18,19 +18,19 @@ QString rejectedCharacters(const QSignalSpy &spy)
     return characters;
 }
 
-TEST(CTagEditTest, DropsTypedBlankAndMinusWithABeep)
+TEST(TagNameEditTest, DropsTypedBlankAndMinusWithABeep)
 {
-    CTagEdit edit;
-    QSignalSpy rejected(&edit, &CEditBase::characterRejected);
+    TagNameEdit edit;
+    QSignalSpy rejected(&edit, &FilteredLineEdit::characterRejected);
     QTest::keyClicks(&edit, QStringLiteral("ab c-d_1"));
     EXPECT_EQ(str(edit.text()), "abcd_1");
     EXPECT_EQ(str(rejectedCharacters(rejected)), " -");
 }
 
-TEST(CTagEditTest, TakesLettersOfAnyScript)
+TEST(TagNameEditTest, TakesLettersOfAnyScript)
 {
-    CTagEdit edit;
-    QSignalSpy rejected(&edit, &CEditBase::characterRejected);
+    TagNameEdit edit;
+    QSignalSpy rejected(&edit, &FilteredLineEdit::characterRejected);
     // QTest::keyClicks() knows ASCII only.
     for (const QString &letter : {QStringLiteral("Ж"), QStringLiteral("é")})
         QTest::sendKeyEvent(QTest::Click, &edit, Qt::Key_unknown, letter, Qt::NoModifier);
@@ -39,10 +39,10 @@ TEST(CTagEditTest, TakesLettersOfAnyScript)
     EXPECT_EQ(rejected.count(), 0);
 }
 
-TEST(CTagEditTest, ControlKeysStillEdit)
+TEST(TagNameEditTest, ControlKeysStillEdit)
 {
-    CTagEdit edit;
-    QSignalSpy rejected(&edit, &CEditBase::characterRejected);
+    TagNameEdit edit;
+    QSignalSpy rejected(&edit, &FilteredLineEdit::characterRejected);
     QTest::keyClicks(&edit, QStringLiteral("abc"));
     QTest::keyClick(&edit, Qt::Key_Backspace);
     EXPECT_EQ(str(edit.text()), "ab");
@@ -52,20 +52,20 @@ TEST(CTagEditTest, ControlKeysStillEdit)
     EXPECT_EQ(rejected.count(), 0);
 }
 
-TEST(CTagEditTest, PastedTextIsNotFiltered)
+TEST(TagNameEditTest, PastedTextIsNotFiltered)
 {
-    CTagEdit edit;
-    QSignalSpy rejected(&edit, &CEditBase::characterRejected);
+    TagNameEdit edit;
+    QSignalSpy rejected(&edit, &FilteredLineEdit::characterRejected);
     QApplication::clipboard()->setText(QStringLiteral("a b-c"));
     QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(str(edit.text()), "a b-c");
     EXPECT_EQ(rejected.count(), 0);
 }
 
-TEST(CTagEditTest, FiltersTextFromAnInputMethod)
+TEST(TagNameEditTest, FiltersTextFromAnInputMethod)
 {
-    CTagEdit edit;
-    QSignalSpy rejected(&edit, &CEditBase::characterRejected);
+    TagNameEdit edit;
+    QSignalSpy rejected(&edit, &FilteredLineEdit::characterRejected);
     QInputMethodEvent event;
     event.setCommitString(QStringLiteral("x y"));
     QApplication::sendEvent(&edit, &event);
@@ -73,52 +73,52 @@ TEST(CTagEditTest, FiltersTextFromAnInputMethod)
     EXPECT_EQ(rejected.count(), 1);
 }
 
-TEST(CNumericEditTest, TakesDigitsAndDots)
+TEST(TagAddressEditTest, TakesDigitsAndDots)
 {
-    CNumericEdit edit;
-    QSignalSpy rejected(&edit, &CEditBase::characterRejected);
+    TagAddressEdit edit;
+    QSignalSpy rejected(&edit, &FilteredLineEdit::characterRejected);
     QTest::keyClicks(&edit, QStringLiteral("12.5"));
     EXPECT_EQ(str(edit.text()), "12.5");
     EXPECT_EQ(rejected.count(), 0);
 }
 
-TEST(CNumericEditTest, DropsTypedLettersAndSigns)
+TEST(TagAddressEditTest, DropsTypedLettersAndSigns)
 {
-    CNumericEdit edit;
-    QSignalSpy rejected(&edit, &CEditBase::characterRejected);
+    TagAddressEdit edit;
+    QSignalSpy rejected(&edit, &FilteredLineEdit::characterRejected);
     QTest::keyClicks(&edit, QStringLiteral("4a0-1 "));
     EXPECT_EQ(str(edit.text()), "401");
     EXPECT_EQ(str(rejectedCharacters(rejected)), "a- ");
 }
 
-TEST(CNumericEditTest, PastedMinusSevenIsTaken)
+TEST(TagAddressEditTest, PastedMinusSevenIsTaken)
 {
-    CNumericEdit edit;
+    TagAddressEdit edit;
     QApplication::clipboard()->setText(QStringLiteral("-7"));
     QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(str(edit.text()), "-7");
 }
 
-TEST(CEditBaseTest, AcceptsNoTypedCharacterOfItsOwn)
+TEST(FilteredLineEditTest, AcceptsNoTypedCharacterOfItsOwn)
 {
-    CEditBase edit;
-    QSignalSpy rejected(&edit, &CEditBase::characterRejected);
+    FilteredLineEdit edit;
+    QSignalSpy rejected(&edit, &FilteredLineEdit::characterRejected);
     QTest::keyClicks(&edit, QStringLiteral("a1._"));
     EXPECT_TRUE(edit.text().isEmpty());
     EXPECT_EQ(rejected.count(), 4);
 }
 
-TEST(CEditBaseTest, TypingStopsAtTheInputLimit)
+TEST(FilteredLineEditTest, TypingStopsAtTheInputLimit)
 {
-    CTagEdit edit;
+    TagNameEdit edit;
     edit.setInputLimit(5);
     QTest::keyClicks(&edit, QStringLiteral("abcdefg"));
     EXPECT_EQ(str(edit.text()), "abcde");
 }
 
-TEST(CEditBaseTest, PasteIsCutAtTheInputLimit)
+TEST(FilteredLineEditTest, PasteIsCutAtTheInputLimit)
 {
-    CNumericEdit edit;
+    TagAddressEdit edit;
     edit.setInputLimit(9);
     QTest::keyClicks(&edit, QStringLiteral("12"));
     QApplication::clipboard()->setText(QStringLiteral("3456789012"));
@@ -126,9 +126,9 @@ TEST(CEditBaseTest, PasteIsCutAtTheInputLimit)
     EXPECT_EQ(str(edit.text()), "123456789");
 }
 
-TEST(CEditBaseTest, StoredTextBeyondTheLimitIsShownWhole)
+TEST(FilteredLineEditTest, StoredTextBeyondTheLimitIsShownWhole)
 {
-    CTagEdit edit;
+    TagNameEdit edit;
     edit.setInputLimit(5);
     edit.setStoredText(QStringLiteral("abcdefgh"));
     EXPECT_EQ(str(edit.text()), "abcdefgh");
@@ -152,9 +152,9 @@ TEST(CEditBaseTest, StoredTextBeyondTheLimitIsShownWhole)
     EXPECT_EQ(str(edit.text()), "abxgh");
 }
 
-TEST(CEditBaseTest, ShorterStoredTextBringsBackTheLimit)
+TEST(FilteredLineEditTest, ShorterStoredTextBringsBackTheLimit)
 {
-    CTagEdit edit;
+    TagNameEdit edit;
     edit.setInputLimit(5);
     edit.setStoredText(QStringLiteral("abcdefgh"));
     edit.setStoredText(QStringLiteral("ab"));

@@ -14,11 +14,11 @@
 // but a text the program puts in with setStoredText() is shown whole even when
 // it is longer: a name read from a project file must come back unchanged when
 // the user accepts a dialog without touching it.
-class CEditBase : public QLineEdit
+class FilteredLineEdit : public QLineEdit
 {
     Q_OBJECT
 public:
-    explicit CEditBase(QWidget *parent = nullptr);
+    explicit FilteredLineEdit(QWidget *parent = nullptr);
 
     void setInputLimit(int limit);
     int inputLimit() const { return m_inputLimit; }

@@ -1,9 +1,9 @@
-#include "cnumericedit.h"
-#include "ctagdlg.h"
-#include "ctagedit.h"
 #include "dialogtesting.h"
 #include "driverstrings.h"
+#include "tagaddressedit.h"
+#include "tagdialog.h"
 #include "taglist.h"
+#include "tagnameedit.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -37,9 +37,9 @@ std::shared_ptr<CModTag> makeTag(const QString &name, const QString &address = u
 // The dialog's controls, found by their object names.
 struct TagControls
 {
-    explicit TagControls(const CTagDlg &dialog)
-        : name(child<CTagEdit>(dialog, "nameEdit"))
-        , address(child<CNumericEdit>(dialog, "addressEdit"))
+    explicit TagControls(const TagDialog &dialog)
+        : name(child<TagNameEdit>(dialog, "nameEdit"))
+        , address(child<TagAddressEdit>(dialog, "addressEdit"))
         , description(child<QLineEdit>(dialog, "descriptionEdit"))
         , dataType(child<QComboBox>(dialog, "dataTypeList"))
         , clientAccess(child<QComboBox>(dialog, "clientAccessList"))
@@ -56,8 +56,8 @@ struct TagControls
         ASSERT_GE(dataType->currentIndex(), 0) << str(name);
     }
 
-    CTagEdit *name;
-    CNumericEdit *address;
+    TagNameEdit *name;
+    TagAddressEdit *address;
     QLineEdit *description;
     QComboBox *dataType;
     QComboBox *clientAccess;
@@ -101,7 +101,7 @@ using Messages = std::vector<std::string>;
 
 TEST_F(TagDialogTest, NewTagStartsFromTheDefaults)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     EXPECT_EQ(str(dialog.windowTitle()), "Tag Properties");
     EXPECT_FALSE(dialog.isEditMode());
@@ -120,7 +120,7 @@ TEST_F(TagDialogTest, NewTagStartsFromTheDefaults)
 
 TEST_F(TagDialogTest, ListsOfferTheDialogNamesInCodeOrder)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     QStringList types;
     for (int i = 0; i < controls.dataType->count(); ++i)
@@ -135,8 +135,8 @@ TEST_F(TagDialogTest, ListsOfferTheDialogNamesInCodeOrder)
 TEST_F(TagDialogTest, OkAppendsTheTagToTheEndOfTheList)
 {
     tags.append(makeTag(u"First"_s));
-    CTagDlg dialog(tags, notifier);
-    QSignalSpy added(&dialog, &CTagDlg::tagAdded);
+    TagDialog dialog(tags, notifier);
+    QSignalSpy added(&dialog, &TagDialog::tagAdded);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Pump_1"_s);
     retype(controls.address, u"300010"_s);
@@ -163,7 +163,7 @@ TEST_F(TagDialogTest, OkAppendsTheTagToTheEndOfTheList)
 
 TEST_F(TagDialogTest, CancelAddsNothing)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Pump_1"_s);
     click(controls.cancel);
@@ -174,7 +174,7 @@ TEST_F(TagDialogTest, CancelAddsNothing)
 
 TEST_F(TagDialogTest, NextButtonCountsNamesAndRegisterBitsUntilBit17IsRefused)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     ASSERT_TRUE(showActive(dialog));
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Tag_9"_s);
@@ -210,7 +210,7 @@ TEST_F(TagDialogTest, NextButtonCountsNamesAndRegisterBitsUntilBit17IsRefused)
 
 TEST_F(TagDialogTest, OkRefusesBit17WithFocusOnTheAddress)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     ASSERT_TRUE(showActive(dialog));
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Bit"_s);
@@ -226,7 +226,7 @@ TEST_F(TagDialogTest, OkRefusesBit17WithFocusOnTheAddress)
 
 TEST_F(TagDialogTest, NextButtonKeepsCoilsAtSixDigitsUpTo65536)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Coil_9"_s);
     retype(controls.address, u"000009"_s);
@@ -249,7 +249,7 @@ TEST_F(TagDialogTest, NextButtonKeepsCoilsAtSixDigitsUpTo65536)
 
 TEST_F(TagDialogTest, NextButtonCountsHoldingRegisters)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Level"_s);
     click(controls.addNext);
@@ -270,7 +270,7 @@ TEST_F(TagDialogTest, NextButtonCountsHoldingRegisters)
 
 TEST_F(TagDialogTest, DefaultButtonAddsAndStartsAFreshTag)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Valve_3"_s);
     retype(controls.address, u"300005"_s);
@@ -301,7 +301,7 @@ TEST_F(TagDialogTest, DefaultButtonAddsAndStartsAFreshTag)
 
 TEST_F(TagDialogTest, ShortBooleanAddressBecomesASixDigitCoil)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Run"_s);
     retype(controls.address, u"5"_s);
@@ -316,7 +316,7 @@ TEST_F(TagDialogTest, ShortBooleanAddressBecomesASixDigitCoil)
 
 TEST_F(TagDialogTest, OkShowsTheZeroFilledCoil)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Run"_s);
     retype(controls.address, u"5"_s);
@@ -330,7 +330,7 @@ TEST_F(TagDialogTest, OkShowsTheZeroFilledCoil)
 
 TEST_F(TagDialogTest, ShortWordAddressIsRefusedAsACoil)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Run"_s);
     retype(controls.address, u"5"_s);
@@ -342,7 +342,7 @@ TEST_F(TagDialogTest, ShortWordAddressIsRefusedAsACoil)
 
 TEST_F(TagDialogTest, RegisterBeyondTheTypesEndStaysOpenSilently)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     ASSERT_TRUE(showActive(dialog));
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Wide"_s);
@@ -357,7 +357,7 @@ TEST_F(TagDialogTest, RegisterBeyondTheTypesEndStaysOpenSilently)
 
 TEST_F(TagDialogTest, NewNamesWithADotAreRefused)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     ASSERT_TRUE(showActive(dialog));
     const TagControls controls(dialog);
     controls.name->insert(u"Level.1"_s); // as pasted: typing drops the dot
@@ -370,7 +370,7 @@ TEST_F(TagDialogTest, NewNamesWithADotAreRefused)
 TEST_F(TagDialogTest, NameRulesComeFirstAndInOrder)
 {
     tags.append(makeTag(u"Pump"_s));
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     ASSERT_TRUE(showActive(dialog));
     const TagControls controls(dialog);
     controls.address->clear();
@@ -405,7 +405,7 @@ TEST_F(TagDialogTest, ScanRateOutOfRangeFromAFileIsShownForCorrection)
         tag->ScanRate = stored;
         TagList own;
         own.append(tag);
-        CTagDlg dialog(*tag, own, notifier);
+        TagDialog dialog(*tag, own, notifier);
         const TagControls controls(dialog);
         controls.description->setText(u"edited"_s);
         click(controls.ok);
@@ -422,7 +422,7 @@ TEST_F(TagDialogTest, ScanRateOutOfRangeFromAFileIsShownForCorrection)
 
 TEST_F(TagDialogTest, ScanRateIsCheckedBeforeTheAddress)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"T"_s);
     controls.address->clear();
@@ -447,7 +447,7 @@ TEST_F(TagDialogTest, ScanRateIsCheckedBeforeTheAddress)
 
 TEST_F(TagDialogTest, ScanRateIsRoundedDownToAHundred)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"T"_s);
     controls.scanRate->setText(u"1999"_s);
@@ -461,7 +461,7 @@ TEST_F(TagDialogTest, NameOfATagInAnotherListIsAccepted)
 {
     TagList otherGroup;
     otherGroup.append(makeTag(u"Level"_s));
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
     QTest::keyClicks(controls.name, u"Level"_s);
     click(controls.ok);
@@ -471,10 +471,10 @@ TEST_F(TagDialogTest, NameOfATagInAnotherListIsAccepted)
 
 TEST_F(TagDialogTest, TypedNameAndAddressAreFiltered)
 {
-    CTagDlg dialog(tags, notifier);
+    TagDialog dialog(tags, notifier);
     const TagControls controls(dialog);
-    QSignalSpy nameRejected(controls.name, &CEditBase::characterRejected);
-    QSignalSpy addressRejected(controls.address, &CEditBase::characterRejected);
+    QSignalSpy nameRejected(controls.name, &FilteredLineEdit::characterRejected);
+    QSignalSpy addressRejected(controls.address, &FilteredLineEdit::characterRejected);
     QTest::keyClicks(controls.name, u"Flow rate-2"_s);
     retype(controls.address, u"40x0001"_s);
     EXPECT_EQ(str(controls.name->text()), "Flowrate2");
@@ -506,7 +506,7 @@ protected:
 
 TEST_F(EditTagTest, ShowsTheTagWithoutTheAddButtons)
 {
-    CTagDlg dialog(*edited, tags, notifier);
+    TagDialog dialog(*edited, tags, notifier);
     const TagControls controls(dialog);
     EXPECT_TRUE(dialog.isEditMode());
     EXPECT_TRUE(controls.addDefault->isHidden());
@@ -521,7 +521,7 @@ TEST_F(EditTagTest, ShowsTheTagWithoutTheAddButtons)
 
 TEST_F(EditTagTest, OkChangesTheTagAndRenamesItThroughTheList)
 {
-    CTagDlg dialog(*edited, tags, notifier);
+    TagDialog dialog(*edited, tags, notifier);
     const TagControls controls(dialog);
     retype(controls.name, u"Gamma"_s);
     retype(controls.address, u"400010"_s);
@@ -552,7 +552,7 @@ TEST_F(EditTagTest, OkChangesTheTagAndRenamesItThroughTheList)
 
 TEST_F(EditTagTest, KeepingItsOwnNameIsAccepted)
 {
-    CTagDlg dialog(*edited, tags, notifier);
+    TagDialog dialog(*edited, tags, notifier);
     click(TagControls(dialog).ok);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_TRUE(takeMessages().empty());
@@ -562,7 +562,7 @@ TEST_F(EditTagTest, KeepingItsOwnNameIsAccepted)
 
 TEST_F(EditTagTest, NameOfAnotherTagOfTheListIsRefused)
 {
-    CTagDlg dialog(*edited, tags, notifier);
+    TagDialog dialog(*edited, tags, notifier);
     ASSERT_TRUE(showActive(dialog));
     const TagControls controls(dialog);
     retype(controls.name, u"Alpha"_s);
@@ -582,7 +582,7 @@ TEST_F(EditTagTest, SecondTagOfTheSameNameFromAFileIsStillADuplicate)
     // Lookups find the first tag of a name; the edited one is that first.
     auto twin = makeTag(u"Beta"_s);
     tags.append(twin);
-    CTagDlg dialog(*edited, tags, notifier);
+    TagDialog dialog(*edited, tags, notifier);
     click(TagControls(dialog).ok);
     EXPECT_EQ(takeMessages(), Messages{"Tag Name exists, please rename"});
 }
@@ -590,7 +590,7 @@ TEST_F(EditTagTest, SecondTagOfTheSameNameFromAFileIsStillADuplicate)
 TEST_F(EditTagTest, CancelAndRefusalLeaveTheTagAlone)
 {
     {
-        CTagDlg dialog(*edited, tags, notifier);
+        TagDialog dialog(*edited, tags, notifier);
         const TagControls controls(dialog);
         retype(controls.name, u"Gamma"_s);
         retype(controls.address, u"400001.17"_s);
@@ -614,7 +614,7 @@ TEST_F(EditTagTest, OverlongNameFromAFileComesBackWhole)
 {
     const QString longName(45, u'n');
     tags.rename(edited, longName);
-    CTagDlg dialog(*edited, tags, notifier);
+    TagDialog dialog(*edited, tags, notifier);
     const TagControls controls(dialog);
     EXPECT_EQ(controls.name->text(), longName);
     click(controls.ok);
@@ -629,7 +629,7 @@ TEST_F(EditTagTest, StoredTypeTheListDoesNotOfferIsKept)
     edited->DataType = 9; // Double, as a CSV file may give it
     {
         // Editing only the description keeps the type (it used to become String).
-        CTagDlg dialog(*edited, tags, notifier);
+        TagDialog dialog(*edited, tags, notifier);
         const TagControls controls(dialog);
         EXPECT_EQ(controls.dataType->currentText(), u"Double"_s);
         EXPECT_EQ(controls.dataType->count(), 9) << "the eight offered types and the stored one";
@@ -641,7 +641,7 @@ TEST_F(EditTagTest, StoredTypeTheListDoesNotOfferIsKept)
         EXPECT_EQ(edited->Description, u"ratio"_s);
     }
     // An offered type may still replace it.
-    CTagDlg dialog(*edited, tags, notifier);
+    TagDialog dialog(*edited, tags, notifier);
     const TagControls controls(dialog);
     controls.chooseDataType(u"Word"_s);
     click(controls.ok);
@@ -651,7 +651,7 @@ TEST_F(EditTagTest, StoredTypeTheListDoesNotOfferIsKept)
 
 TEST_F(EditTagTest, EveryTypeTheRunTimeDecodesIsOffered)
 {
-    CTagDlg dialog(*edited, tags, notifier);
+    TagDialog dialog(*edited, tags, notifier);
     const TagControls controls(dialog);
     QStringList offered;
     for (int i = 0; i < controls.dataType->count(); ++i)

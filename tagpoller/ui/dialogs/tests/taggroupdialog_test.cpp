@@ -1,6 +1,6 @@
-#include "cgroupdlg.h"
-#include "ctagedit.h"
 #include "dialogtesting.h"
+#include "taggroupdialog.h"
+#include "tagnameedit.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -21,7 +21,7 @@ std::shared_ptr<CModTagGroup> makeGroup(const QString &name)
     return group;
 }
 
-class GroupDialogTest : public ::testing::Test
+class TagGroupDialogTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -31,9 +31,9 @@ protected:
     }
 
     // Presses OK with `name` typed or pasted in; the texts shown.
-    std::vector<std::string> pressOkWith(CGroupDlg &dialog, const QString &name)
+    std::vector<std::string> pressOkWith(TagGroupDialog &dialog, const QString &name)
     {
-        auto *edit = child<CTagEdit>(dialog, "nameEdit");
+        auto *edit = child<TagNameEdit>(dialog, "nameEdit");
         edit->clear();
         edit->insert(name); // as pasted: not filtered
         notifier.messages.clear();
@@ -46,7 +46,7 @@ protected:
         return texts;
     }
 
-    static QPushButton *okButton(const CGroupDlg &dialog)
+    static QPushButton *okButton(const TagGroupDialog &dialog)
     {
         return child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok);
     }
@@ -57,25 +57,25 @@ protected:
 
 using Messages = std::vector<std::string>;
 
-TEST_F(GroupDialogTest, ShowsTheCaptionNameAndNote)
+TEST_F(TagGroupDialogTest, ShowsTheCaptionNameAndNote)
 {
     CModTagGroup group;
     group.name = u"Tanks"_s;
-    CGroupDlg dialog(group, siblings, notifier);
+    TagGroupDialog dialog(group, siblings, notifier);
     EXPECT_EQ(str(dialog.windowTitle()), "Tag Group");
-    EXPECT_EQ(str(child<CTagEdit>(dialog, "nameEdit")->text()), "Tanks");
-    EXPECT_EQ(child<CTagEdit>(dialog, "nameEdit")->inputLimit(), 40);
+    EXPECT_EQ(str(child<TagNameEdit>(dialog, "nameEdit")->text()), "Tanks");
+    EXPECT_EQ(child<TagNameEdit>(dialog, "nameEdit")->inputLimit(), 40);
     EXPECT_EQ(str(child<QLabel>(dialog, "noteLabel")->text()),
               "A Tag group name can be from 1 to 40 characters in length. \r\n Names can not "
               "contain spaces.");
 }
 
-TEST_F(GroupDialogTest, RulesAreCheckedInOrder)
+TEST_F(TagGroupDialogTest, RulesAreCheckedInOrder)
 {
     auto group = makeGroup(QString());
-    CGroupDlg dialog(*group, siblings, notifier);
+    TagGroupDialog dialog(*group, siblings, notifier);
     ASSERT_TRUE(showActive(dialog));
-    auto *edit = child<CTagEdit>(dialog, "nameEdit");
+    auto *edit = child<TagNameEdit>(dialog, "nameEdit");
 
     EXPECT_EQ(pressOkWith(dialog, QString()), Messages{"Please enter tag group name."});
     EXPECT_EQ(QApplication::focusWidget(), edit);
@@ -93,12 +93,12 @@ TEST_F(GroupDialogTest, RulesAreCheckedInOrder)
     EXPECT_EQ(str(group->name), "pumps");
 }
 
-TEST_F(GroupDialogTest, NameLongerThan40FromAFileIsRefused)
+TEST_F(TagGroupDialogTest, NameLongerThan40FromAFileIsRefused)
 {
     auto group = makeGroup(QString(41, u'g'));
     siblings.push_back(group);
-    CGroupDlg dialog(*group, siblings, notifier);
-    auto *edit = child<CTagEdit>(dialog, "nameEdit");
+    TagGroupDialog dialog(*group, siblings, notifier);
+    auto *edit = child<TagNameEdit>(dialog, "nameEdit");
     EXPECT_EQ(edit->text().size(), 41) << "shown whole";
     QTest::mouseClick(okButton(dialog), Qt::LeftButton);
     ASSERT_EQ(notifier.messages.size(), 1u);
@@ -112,11 +112,11 @@ TEST_F(GroupDialogTest, NameLongerThan40FromAFileIsRefused)
     EXPECT_EQ(group->name, QString(40, u'g'));
 }
 
-TEST_F(GroupDialogTest, NewNamesWithADotAreRefusedStoredOnesKept)
+TEST_F(TagGroupDialogTest, NewNamesWithADotAreRefusedStoredOnesKept)
 {
     auto group = makeGroup(u"Old.Name"_s);
     siblings.push_back(group);
-    CGroupDlg dialog(*group, siblings, notifier);
+    TagGroupDialog dialog(*group, siblings, notifier);
     ASSERT_TRUE(showActive(dialog));
     EXPECT_EQ(pressOkWith(dialog, u"New.Name"_s),
               Messages{"Tag group name can not contain \".\"."});
@@ -125,21 +125,21 @@ TEST_F(GroupDialogTest, NewNamesWithADotAreRefusedStoredOnesKept)
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
-TEST_F(GroupDialogTest, KeepingItsOwnNameIsAccepted)
+TEST_F(TagGroupDialogTest, KeepingItsOwnNameIsAccepted)
 {
     CModTagGroup &pumps = *siblings[0];
-    CGroupDlg dialog(pumps, siblings, notifier);
+    TagGroupDialog dialog(pumps, siblings, notifier);
     QTest::mouseClick(okButton(dialog), Qt::LeftButton);
     EXPECT_TRUE(notifier.messages.empty());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(str(pumps.name), "Pumps");
 }
 
-TEST_F(GroupDialogTest, CancelLeavesTheNameAlone)
+TEST_F(TagGroupDialogTest, CancelLeavesTheNameAlone)
 {
     CModTagGroup &pumps = *siblings[0];
-    CGroupDlg dialog(pumps, siblings, notifier);
-    retype(child<CTagEdit>(dialog, "nameEdit"), u"Motors"_s);
+    TagGroupDialog dialog(pumps, siblings, notifier);
+    retype(child<TagNameEdit>(dialog, "nameEdit"), u"Motors"_s);
     QTest::mouseClick(
         child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Cancel),
         Qt::LeftButton);
@@ -147,11 +147,11 @@ TEST_F(GroupDialogTest, CancelLeavesTheNameAlone)
     EXPECT_EQ(str(pumps.name), "Pumps");
 }
 
-TEST_F(GroupDialogTest, TypedBlanksAreDroppedAndTypingStopsAt40)
+TEST_F(TagGroupDialogTest, TypedBlanksAreDroppedAndTypingStopsAt40)
 {
     CModTagGroup group;
-    CGroupDlg dialog(group, siblings, notifier);
-    auto *edit = child<CTagEdit>(dialog, "nameEdit");
+    TagGroupDialog dialog(group, siblings, notifier);
+    auto *edit = child<TagNameEdit>(dialog, "nameEdit");
     QTest::keyClicks(edit, u"Line 2"_s);
     EXPECT_EQ(str(edit->text()), "Line2");
     QTest::keyClicks(edit, QString(50, u'x'));

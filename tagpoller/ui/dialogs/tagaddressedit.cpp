@@ -1,6 +1,6 @@
-#include "cnumericedit.h"
+#include "tagaddressedit.h"
 
-bool CNumericEdit::acceptsCharacter(QChar character) const
+bool TagAddressEdit::acceptsCharacter(QChar character) const
 {
     // ASCII digits only: the address parser reads no others.
     return (character >= u'0' && character <= u'9') || character == u'.';

@@ -1,13 +1,13 @@
-#include "ctagdlg.h"
+#include "tagdialog.h"
 
-#include "cnumericedit.h"
-#include "ctagedit.h"
 #include "datatypes.h"
 #include "driverstrings.h"
 #include "notifier.h"
 #include "objectnames.h"
 #include "tagaddress.h"
+#include "tagaddressedit.h"
 #include "taglist.h"
+#include "tagnameedit.h"
 #include "textincrement.h"
 
 #include <QComboBox>
@@ -65,14 +65,14 @@ std::optional<quint32> parseUnsigned(const QString &text)
 
 } // namespace
 
-CTagDlg::CTagDlg(TagList &tags, Notifier &notifier, QWidget *parent)
+TagDialog::TagDialog(TagList &tags, Notifier &notifier, QWidget *parent)
     : QDialog(parent), m_tags(tags), m_notifier(notifier), m_workingTag(std::make_shared<CModTag>())
 {
     buildControls();
     showWorkingTag();
 }
 
-CTagDlg::CTagDlg(CModTag &tag, TagList &tags, Notifier &notifier, QWidget *parent)
+TagDialog::TagDialog(CModTag &tag, TagList &tags, Notifier &notifier, QWidget *parent)
     : QDialog(parent)
     , m_tags(tags)
     , m_notifier(notifier)
@@ -85,14 +85,14 @@ CTagDlg::CTagDlg(CModTag &tag, TagList &tags, Notifier &notifier, QWidget *paren
     showWorkingTag();
 }
 
-void CTagDlg::buildControls()
+void TagDialog::buildControls()
 {
     setWindowTitle(QStringLiteral("Tag Properties"));
 
-    m_nameEdit = new CTagEdit(this);
+    m_nameEdit = new TagNameEdit(this);
     m_nameEdit->setObjectName(QStringLiteral("nameEdit"));
     m_nameEdit->setInputLimit(CModTag::MaxNameLength);
-    m_addressEdit = new CNumericEdit(this);
+    m_addressEdit = new TagAddressEdit(this);
     m_addressEdit->setObjectName(QStringLiteral("addressEdit"));
     m_addressEdit->setInputLimit(AddressInputLimit);
     m_descriptionEdit = new QLineEdit(this);
@@ -103,7 +103,7 @@ void CTagDlg::buildControls()
     m_addDefaultButton->setIcon(QIcon::fromTheme(QStringLiteral("document-new"),
                                                  style()->standardIcon(QStyle::SP_FileIcon)));
     m_addDefaultButton->setToolTip(QStringLiteral("Add this tag and start a new one"));
-    connect(m_addDefaultButton, &QToolButton::clicked, this, &CTagDlg::addAndStartDefault);
+    connect(m_addDefaultButton, &QToolButton::clicked, this, &TagDialog::addAndStartDefault);
 
     m_addNextButton = new QToolButton(this);
     m_addNextButton->setObjectName(QStringLiteral("addNextButton"));
@@ -111,7 +111,7 @@ void CTagDlg::buildControls()
                                               style()->standardIcon(QStyle::SP_ArrowForward)));
     m_addNextButton->setToolTip(
         QStringLiteral("Add this tag and continue with the next name and address"));
-    connect(m_addNextButton, &QToolButton::clicked, this, &CTagDlg::addAndStartNext);
+    connect(m_addNextButton, &QToolButton::clicked, this, &TagDialog::addAndStartNext);
 
     auto *identification = new QGroupBox(QStringLiteral("Identification"), this);
     auto *identificationLayout = new QGridLayout(identification);
@@ -149,8 +149,8 @@ void CTagDlg::buildControls()
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttonBox"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &CTagDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CTagDlg::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, &TagDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &TagDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(identification);
@@ -159,7 +159,7 @@ void CTagDlg::buildControls()
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void CTagDlg::showWorkingTag()
+void TagDialog::showWorkingTag()
 {
     const CModTag &tag = *m_workingTag;
     m_nameEdit->setStoredText(tag.TagName);
@@ -183,14 +183,14 @@ void CTagDlg::showWorkingTag()
     m_scanRateEdit->setText(QString::number(quint32(tag.ScanRate)));
 }
 
-bool CTagDlg::refuse(QWidget *control, const QString &message)
+bool TagDialog::refuse(QWidget *control, const QString &message)
 {
     m_notifier.showMessage(message, Notifier::Icon::Stop);
     control->setFocus(Qt::OtherFocusReason);
     return false;
 }
 
-bool CTagDlg::isNameTakenByAnotherTag(const QString &name) const
+bool TagDialog::isNameTakenByAnotherTag(const QString &name) const
 {
     const CModTag *first = m_tags.find(name);
     if (first == nullptr)
@@ -206,7 +206,7 @@ bool CTagDlg::isNameTakenByAnotherTag(const QString &name) const
     return false;
 }
 
-bool CTagDlg::takeScanRate()
+bool TagDialog::takeScanRate()
 {
     const std::optional<quint32> scanRate = parseUnsigned(m_scanRateEdit->text());
     const bool inRange = scanRate && *scanRate >= LowestScanRate && *scanRate <= HighestScanRate;
@@ -226,7 +226,7 @@ bool CTagDlg::takeScanRate()
     return true;
 }
 
-bool CTagDlg::takeData()
+bool TagDialog::takeData()
 {
     CModTag &tag = *m_workingTag;
 
@@ -255,19 +255,19 @@ bool CTagDlg::takeData()
     if (tag.TagAddress.isEmpty())
         return refuse(m_addressEdit, DriverString::text(DriverString::EnterAddress));
 
-    NormalizeAddress(tag, NormalizeStep::BeforeValidation);
+    normalizeAddress(tag, NormalizeStep::BeforeValidation);
     QString error;
-    if (!ValidateAddress(tag, error, &m_notifier)) {
+    if (!validateAddress(tag, error, &m_notifier)) {
         // The message, if the failure has one, has been shown.
         m_addressEdit->setFocus(Qt::OtherFocusReason);
         return false;
     }
-    NormalizeAddress(tag, NormalizeStep::AfterValidation);
+    normalizeAddress(tag, NormalizeStep::AfterValidation);
     m_addressEdit->setStoredText(tag.TagAddress);
     return true;
 }
 
-void CTagDlg::addWorkingTag()
+void TagDialog::addWorkingTag()
 {
     CModTag *added = m_workingTag.get();
     m_tags.append(std::move(m_workingTag));
@@ -276,7 +276,7 @@ void CTagDlg::addWorkingTag()
     Q_EMIT tagAdded(added);
 }
 
-void CTagDlg::addAndStartDefault()
+void TagDialog::addAndStartDefault()
 {
     if (isEditMode() || !takeData())
         return;
@@ -284,7 +284,7 @@ void CTagDlg::addAndStartDefault()
     showWorkingTag();
 }
 
-void CTagDlg::addAndStartNext()
+void TagDialog::addAndStartNext()
 {
     if (isEditMode() || !takeData())
         return;
@@ -296,7 +296,7 @@ void CTagDlg::addAndStartNext()
     showWorkingTag();
 }
 
-void CTagDlg::applyToEditedTag()
+void TagDialog::applyToEditedTag()
 {
     const CModTag &taken = *m_workingTag;
     // A new name goes through the list, which keeps its name index.
@@ -306,7 +306,7 @@ void CTagDlg::applyToEditedTag()
     m_editedTag->flags |= CModTag::Redraw;
 }
 
-void CTagDlg::accept()
+void TagDialog::accept()
 {
     if (!takeData())
         return;

@@ -1,21 +1,21 @@
-#include "cgroupdlg.h"
+#include "taggroupdialog.h"
 
-#include "ctagedit.h"
 #include "notifier.h"
 #include "objectnames.h"
+#include "tagnameedit.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
-CGroupDlg::CGroupDlg(CModTagGroup &group, const TagGroups &siblings, Notifier &notifier,
-                     QWidget *parent)
+TagGroupDialog::TagGroupDialog(CModTagGroup &group, const TagGroups &siblings, Notifier &notifier,
+                               QWidget *parent)
     : QDialog(parent), m_group(group), m_siblings(siblings), m_notifier(notifier)
 {
     setWindowTitle(QStringLiteral("Tag Group"));
 
-    m_nameEdit = new CTagEdit(this);
+    m_nameEdit = new TagNameEdit(this);
     m_nameEdit->setObjectName(QStringLiteral("nameEdit"));
     m_nameEdit->setInputLimit(CModObject::MaxNameLength);
     m_nameEdit->setStoredText(group.name);
@@ -28,8 +28,8 @@ CGroupDlg::CGroupDlg(CModTagGroup &group, const TagGroups &siblings, Notifier &n
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttonBox"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &CGroupDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CGroupDlg::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, &TagGroupDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &TagGroupDialog::reject);
 
     auto *nameRow = new QHBoxLayout;
     nameRow->addWidget(new QLabel(QStringLiteral("Tag Group Name:"), this));
@@ -42,7 +42,7 @@ CGroupDlg::CGroupDlg(CModTagGroup &group, const TagGroups &siblings, Notifier &n
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-std::optional<DriverString::Id> CGroupDlg::brokenRule(const QString &name) const
+std::optional<DriverString::Id> TagGroupDialog::brokenRule(const QString &name) const
 {
     if (name.isEmpty())
         return DriverString::EnterTagGroupName;
@@ -57,7 +57,7 @@ std::optional<DriverString::Id> CGroupDlg::brokenRule(const QString &name) const
     return std::nullopt;
 }
 
-void CGroupDlg::accept()
+void TagGroupDialog::accept()
 {
     const QString name = m_nameEdit->text();
     if (const std::optional<DriverString::Id> rule = brokenRule(name)) {

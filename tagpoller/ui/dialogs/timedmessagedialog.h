@@ -10,13 +10,13 @@
 // its notices this way so that an unattended start does not wait for a click.
 //
 // Controls, by object name: messageEdit, okButton.
-class CTimedMsgDlg : public QDialog
+class TimedMessageDialog : public QDialog
 {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds DefaultTimeout{std::chrono::seconds(10)};
 
-    explicit CTimedMsgDlg(const QString &message, QWidget *parent = nullptr);
+    explicit TimedMessageDialog(const QString &message, QWidget *parent = nullptr);
 
     QString message() const { return m_message; }
     std::chrono::milliseconds timeout() const { return m_closeTimer.intervalAsDuration(); }

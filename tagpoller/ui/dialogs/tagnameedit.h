@@ -1,13 +1,13 @@
 #pragma once
 
-#include "ceditbase.h"
+#include "filteredlineedit.h"
 
 // The edit for tag and tag group names: letters, digits and "_" may be typed.
-class CTagEdit : public CEditBase
+class TagNameEdit : public FilteredLineEdit
 {
     Q_OBJECT
 public:
-    using CEditBase::CEditBase;
+    using FilteredLineEdit::FilteredLineEdit;
 
 protected:
     bool acceptsCharacter(QChar character) const override;

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "ceditbase.h"
+#include "filteredlineedit.h"
 
 // The edit for tag addresses: decimal digits and "." may be typed.
-class CNumericEdit : public CEditBase
+class TagAddressEdit : public FilteredLineEdit
 {
     Q_OBJECT
 public:
-    using CEditBase::CEditBase;
+    using FilteredLineEdit::FilteredLineEdit;
 
 protected:
     bool acceptsCharacter(QChar character) const override;

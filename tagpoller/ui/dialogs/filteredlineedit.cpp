@@ -1,4 +1,4 @@
-#include "ceditbase.h"
+#include "filteredlineedit.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -26,18 +26,18 @@ bool isShortcutChord(const QKeyEvent &event)
 
 } // namespace
 
-CEditBase::CEditBase(QWidget *parent) : QLineEdit(parent)
+FilteredLineEdit::FilteredLineEdit(QWidget *parent) : QLineEdit(parent)
 {
-    connect(this, &QLineEdit::textChanged, this, &CEditBase::fitLengthLimitToText);
+    connect(this, &QLineEdit::textChanged, this, &FilteredLineEdit::fitLengthLimitToText);
 }
 
-void CEditBase::setInputLimit(int limit)
+void FilteredLineEdit::setInputLimit(int limit)
 {
     m_inputLimit = std::max(limit, 0);
     fitLengthLimitToText();
 }
 
-void CEditBase::setStoredText(const QString &text)
+void FilteredLineEdit::setStoredText(const QString &text)
 {
     // QLineEdit cuts a text at maxLength; raise it first so nothing is lost.
     if (text.size() > maxLength())
@@ -45,12 +45,12 @@ void CEditBase::setStoredText(const QString &text)
     setText(text);
 }
 
-bool CEditBase::acceptsCharacter(QChar) const
+bool FilteredLineEdit::acceptsCharacter(QChar) const
 {
     return false;
 }
 
-void CEditBase::keyPressEvent(QKeyEvent *event)
+void FilteredLineEdit::keyPressEvent(QKeyEvent *event)
 {
     if (!isReadOnly() && !isShortcutChord(*event)) {
         if (const std::optional<QChar> rejected = firstRejected(event->text())) {
@@ -62,7 +62,7 @@ void CEditBase::keyPressEvent(QKeyEvent *event)
     QLineEdit::keyPressEvent(event);
 }
 
-void CEditBase::inputMethodEvent(QInputMethodEvent *event)
+void FilteredLineEdit::inputMethodEvent(QInputMethodEvent *event)
 {
     // Text composed by an input method is typed text too.
     const QString committed = event->commitString();
@@ -78,7 +78,7 @@ void CEditBase::inputMethodEvent(QInputMethodEvent *event)
     QLineEdit::inputMethodEvent(event);
 }
 
-std::optional<QChar> CEditBase::firstRejected(const QString &text) const
+std::optional<QChar> FilteredLineEdit::firstRejected(const QString &text) const
 {
     for (QChar character : text) {
         if (!isControlCharacter(character) && !acceptsCharacter(character))
@@ -87,13 +87,13 @@ std::optional<QChar> CEditBase::firstRejected(const QString &text) const
     return std::nullopt;
 }
 
-void CEditBase::reject(QChar character)
+void FilteredLineEdit::reject(QChar character)
 {
     QApplication::beep();
     Q_EMIT characterRejected(character);
 }
 
-void CEditBase::fitLengthLimitToText()
+void FilteredLineEdit::fitLengthLimitToText()
 {
     // maxLength follows the text down to the input limit as the user shortens
     // a stored text that was longer. Setting it resets the cursor, so it is

@@ -1,5 +1,5 @@
-#include "ctimedmsgdlg.h"
 #include "dialogtesting.h"
+#include "timedmessagedialog.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -16,7 +16,7 @@ constexpr int BoundMs = 10000; // far beyond the shortened time-out, well within
 
 TEST(TimedMessageTest, ShowsTheMessageUnderTheDriversTitle)
 {
-    CTimedMsgDlg dialog(u"Switching to Run mode."_s);
+    TimedMessageDialog dialog(u"Switching to Run mode."_s);
     EXPECT_EQ(str(dialog.windowTitle()), "Orvala Modbus Driver");
     auto *text = child<QPlainTextEdit>(dialog, "messageEdit");
     EXPECT_EQ(str(text->toPlainText()), "Switching to Run mode.");
@@ -27,7 +27,7 @@ TEST(TimedMessageTest, ShowsTheMessageUnderTheDriversTitle)
 
 TEST(TimedMessageTest, ClosesItselfWhenLeftAlone)
 {
-    CTimedMsgDlg dialog(u"Left alone"_s);
+    TimedMessageDialog dialog(u"Left alone"_s);
     dialog.setTimeout(20ms);
     QSignalSpy finished(&dialog, &QDialog::finished);
     dialog.show();
@@ -38,7 +38,7 @@ TEST(TimedMessageTest, ClosesItselfWhenLeftAlone)
 
 TEST(TimedMessageTest, OkClosesItEarlier)
 {
-    CTimedMsgDlg dialog(u"Read at once"_s);
+    TimedMessageDialog dialog(u"Read at once"_s);
     QSignalSpy finished(&dialog, &QDialog::finished);
     EXPECT_FALSE(dialog.isCountingDown()) << "the time counts from the showing";
     dialog.show();

@@ -1,8 +1,8 @@
 #include "cmodtag.h"
-#include "ctagvaldlg.h"
 #include "datatypes.h"
 #include "dialogtesting.h"
 #include "recordingnotifier.h"
+#include "writevaluedialog.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>
@@ -18,12 +18,12 @@ using dialogtesting::child;
 using dialogtesting::showActive;
 using dialogtesting::str;
 
-class TagValueDialogTest : public ::testing::Test
+class WriteValueDialogTest : public ::testing::Test
 {
 protected:
-    TagValueDialogTest() { tag.TagName = u"Pump_Speed"_s; }
+    WriteValueDialogTest() { tag.TagName = u"Pump_Speed"_s; }
 
-    QPushButton *button(const CTagValDlg &dialog, QDialogButtonBox::StandardButton which)
+    QPushButton *button(const WriteValueDialog &dialog, QDialogButtonBox::StandardButton which)
     {
         return child<QDialogButtonBox>(dialog, "buttonBox")->button(which);
     }
@@ -32,9 +32,9 @@ protected:
     RecordingNotifier notifier;
 };
 
-TEST_F(TagValueDialogTest, showsTheTagNameCentredInABorder)
+TEST_F(WriteValueDialogTest, showsTheTagNameCentredInABorder)
 {
-    CTagValDlg dialog(tag, notifier);
+    WriteValueDialog dialog(tag, notifier);
     EXPECT_EQ(str(dialog.windowTitle()), "Tag Value to Write");
     auto *name = child<QLabel>(dialog, "tagNameLabel");
     EXPECT_EQ(str(name->text()), "Pump_Speed");
@@ -45,10 +45,10 @@ TEST_F(TagValueDialogTest, showsTheTagNameCentredInABorder)
     EXPECT_TRUE(button(dialog, QDialogButtonBox::Ok)->isDefault());
 }
 
-TEST_F(TagValueDialogTest, okHandsOverTheTypedText)
+TEST_F(WriteValueDialogTest, okHandsOverTheTypedText)
 {
     tag.DataType = DataTypeCode::Float;
-    CTagValDlg dialog(tag, notifier);
+    WriteValueDialog dialog(tag, notifier);
     ASSERT_TRUE(showActive(dialog));
     QTest::keyClicks(child<QLineEdit>(dialog, "valueEdit"), u" 1.5e3"_s);
     EXPECT_TRUE(dialog.valueText().isEmpty()) << "taken only when the dialog closes";
@@ -59,9 +59,9 @@ TEST_F(TagValueDialogTest, okHandsOverTheTypedText)
     EXPECT_EQ(str(dialog.valueText()), " 1.5e3");
 }
 
-TEST_F(TagValueDialogTest, enterInTheValueIsOk)
+TEST_F(WriteValueDialogTest, enterInTheValueIsOk)
 {
-    CTagValDlg dialog(tag, notifier);
+    WriteValueDialog dialog(tag, notifier);
     ASSERT_TRUE(showActive(dialog));
     auto *value = child<QLineEdit>(dialog, "valueEdit");
     EXPECT_TRUE(value->hasFocus()) << "the value is typed at once";
@@ -73,9 +73,9 @@ TEST_F(TagValueDialogTest, enterInTheValueIsOk)
     EXPECT_EQ(str(dialog.valueText()), "42");
 }
 
-TEST_F(TagValueDialogTest, cancelHandsOverNothing)
+TEST_F(WriteValueDialogTest, cancelHandsOverNothing)
 {
-    CTagValDlg dialog(tag, notifier);
+    WriteValueDialog dialog(tag, notifier);
     ASSERT_TRUE(showActive(dialog));
     QTest::keyClicks(child<QLineEdit>(dialog, "valueEdit"), u"42"_s);
     QSignalSpy finished(&dialog, &QDialog::finished);
@@ -85,10 +85,10 @@ TEST_F(TagValueDialogTest, cancelHandsOverNothing)
     EXPECT_TRUE(dialog.valueText().isEmpty());
 }
 
-TEST_F(TagValueDialogTest, textThatIsNotWhollyANumberOfTheTypeIsRefusedAndTheDialogStays)
+TEST_F(WriteValueDialogTest, textThatIsNotWhollyANumberOfTheTypeIsRefusedAndTheDialogStays)
 {
     // A Word tag: "abc" used to write 0, "12abc" 12.
-    CTagValDlg dialog(tag, notifier);
+    WriteValueDialog dialog(tag, notifier);
     ASSERT_TRUE(showActive(dialog));
     auto *value = child<QLineEdit>(dialog, "valueEdit");
     QSignalSpy finished(&dialog, &QDialog::finished);

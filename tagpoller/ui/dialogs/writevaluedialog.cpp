@@ -1,4 +1,4 @@
-#include "ctagvaldlg.h"
+#include "writevaluedialog.h"
 
 #include "cmodtag.h"
 #include "datatypes.h"
@@ -13,8 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CTagValDlg::CTagValDlg(const CModTag &tag, Notifier &notifier, QWidget *parent)
-    : QDialog(parent), m_notifier(notifier), m_typeCode(DialogTypeCode(tag))
+WriteValueDialog::WriteValueDialog(const CModTag &tag, Notifier &notifier, QWidget *parent)
+    : QDialog(parent), m_notifier(notifier), m_typeCode(dialogTypeCode(tag))
 {
     setWindowTitle(QStringLiteral("Tag Value to Write"));
 
@@ -39,8 +39,8 @@ CTagValDlg::CTagValDlg(const CModTag &tag, Notifier &notifier, QWidget *parent)
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttonBox"));
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CTagValDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CTagValDlg::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, &WriteValueDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &WriteValueDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frame);
@@ -50,10 +50,10 @@ CTagValDlg::CTagValDlg(const CModTag &tag, Notifier &notifier, QWidget *parent)
     m_valueEdit->setFocus(Qt::OtherFocusReason);
 }
 
-void CTagValDlg::accept()
+void WriteValueDialog::accept()
 {
     const QString text = m_valueEdit->text();
-    if (!IsValueTextOfType(text, m_typeCode)) {
+    if (!isValueTextOfType(text, m_typeCode)) {
         // Nothing goes to the device for a text that is not wholly a value
         // of the tag's type; the user corrects it or cancels.
         m_notifier.showMessage(QStringLiteral("\"%1\" is not a value a %2 tag can take.")

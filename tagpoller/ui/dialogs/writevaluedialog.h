@@ -9,16 +9,16 @@ class QLineEdit;
 
 // "Tag Value to Write": asks for the value to write to one tag while the
 // driver runs. OK takes only text that is wholly a number of the tag's type
-// and otherwise says why and stays open; TagValueFromText reads the text.
+// and otherwise says why and stays open; tagValueFromText reads the text.
 // The dialog keeps no reference to the tag, which a run that ends while it is
 // open may take away.
 //
 // Controls, by object name: tagNameLabel, valueEdit, buttonBox.
-class CTagValDlg : public QDialog
+class WriteValueDialog : public QDialog
 {
     Q_OBJECT
 public:
-    CTagValDlg(const CModTag &tag, Notifier &notifier, QWidget *parent = nullptr);
+    WriteValueDialog(const CModTag &tag, Notifier &notifier, QWidget *parent = nullptr);
 
     // What the user typed, once the dialog was closed with OK; empty before.
     QString valueText() const { return m_valueText; }

@@ -1,4 +1,4 @@
-#include "cdignodlg.h"
+#include "diagnosticswindow.h"
 
 #include "diagnosticsmodel.h"
 
@@ -22,7 +22,8 @@ constexpr int HeightInDialogUnits = 261;
 
 } // namespace
 
-CDignoDlg::CDignoDlg(std::vector<DiagnosticsRow> rows, QSettings &settings, QWidget *parent)
+DiagnosticsWindow::DiagnosticsWindow(std::vector<DiagnosticsRow> rows, QSettings &settings,
+                                     QWidget *parent)
     : QDialog(parent), m_settings(settings)
 {
     setWindowTitle(QStringLiteral("Status"));
@@ -48,7 +49,7 @@ CDignoDlg::CDignoDlg(std::vector<DiagnosticsRow> rows, QSettings &settings, QWid
     auto *closeButton = new QPushButton(QStringLiteral("Close"), this);
     closeButton->setObjectName(QStringLiteral("closeButton"));
     closeButton->setAutoDefault(false);
-    connect(closeButton, &QPushButton::clicked, this, &CDignoDlg::reject);
+    connect(closeButton, &QPushButton::clicked, this, &DiagnosticsWindow::reject);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -64,11 +65,11 @@ CDignoDlg::CDignoDlg(std::vector<DiagnosticsRow> rows, QSettings &settings, QWid
     readSettings();
 
     m_refreshTimer.setInterval(RefreshInterval);
-    connect(&m_refreshTimer, &QTimer::timeout, this, &CDignoDlg::refreshIfVisible);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &DiagnosticsWindow::refreshIfVisible);
     m_refreshTimer.start();
 }
 
-void CDignoDlg::readSettings()
+void DiagnosticsWindow::readSettings()
 {
     m_settings.beginGroup(SettingsGroup);
     for (int column = 0; column < DiagnosticsModel::ColumnCount; ++column) {
@@ -81,7 +82,7 @@ void CDignoDlg::readSettings()
     m_settings.endGroup();
 }
 
-void CDignoDlg::writeSettings()
+void DiagnosticsWindow::writeSettings()
 {
     m_settings.beginGroup(SettingsGroup);
     for (int column = 0; column < DiagnosticsModel::ColumnCount; ++column)
@@ -89,13 +90,13 @@ void CDignoDlg::writeSettings()
     m_settings.endGroup();
 }
 
-void CDignoDlg::refreshIfVisible()
+void DiagnosticsWindow::refreshIfVisible()
 {
     if (isVisible())
         m_model->refresh();
 }
 
-void CDignoDlg::reject()
+void DiagnosticsWindow::reject()
 {
     if (m_closing)
         return;
@@ -108,10 +109,10 @@ void CDignoDlg::reject()
     m_model->release();
     // The receiver may delete the window; the button whose click brought us
     // here must have returned by then.
-    QMetaObject::invokeMethod(this, &CDignoDlg::finishClosing, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &DiagnosticsWindow::finishClosing, Qt::QueuedConnection);
 }
 
-void CDignoDlg::finishClosing()
+void DiagnosticsWindow::finishClosing()
 {
     Q_EMIT closing();
 }

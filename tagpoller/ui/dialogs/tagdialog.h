@@ -6,8 +6,8 @@
 
 #include <memory>
 
-class CNumericEdit;
-class CTagEdit;
+class TagAddressEdit;
+class TagNameEdit;
 class Notifier;
 class QComboBox;
 class QLineEdit;
@@ -25,14 +25,14 @@ class TagList;
 // Controls, by object name: nameEdit, addressEdit, descriptionEdit,
 // dataTypeList, clientAccessList, scanRateEdit (hidden), addDefaultButton,
 // addNextButton, buttonBox.
-class CTagDlg : public QDialog
+class TagDialog : public QDialog
 {
     Q_OBJECT
 public:
     // New tags for `tags`.
-    CTagDlg(TagList &tags, Notifier &notifier, QWidget *parent = nullptr);
+    TagDialog(TagList &tags, Notifier &notifier, QWidget *parent = nullptr);
     // The tag `tag` of `tags`.
-    CTagDlg(CModTag &tag, TagList &tags, Notifier &notifier, QWidget *parent = nullptr);
+    TagDialog(CModTag &tag, TagList &tags, Notifier &notifier, QWidget *parent = nullptr);
 
     bool isEditMode() const { return m_editedTag != nullptr; }
     // Tags this dialog has appended to the list.
@@ -66,8 +66,8 @@ private:
     std::shared_ptr<CModTag> m_workingTag;
     int m_addedCount = 0;
 
-    CTagEdit *m_nameEdit = nullptr;
-    CNumericEdit *m_addressEdit = nullptr;
+    TagNameEdit *m_nameEdit = nullptr;
+    TagAddressEdit *m_addressEdit = nullptr;
     QLineEdit *m_descriptionEdit = nullptr;
     QComboBox *m_dataTypeList = nullptr;
     QComboBox *m_clientAccessList = nullptr;

@@ -1,11 +1,11 @@
-#include "ctimedmsgdlg.h"
+#include "timedmessagedialog.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-CTimedMsgDlg::CTimedMsgDlg(const QString &message, QWidget *parent)
+TimedMessageDialog::TimedMessageDialog(const QString &message, QWidget *parent)
     : QDialog(parent), m_message(message)
 {
     setWindowTitle(QStringLiteral("Orvala Modbus Driver"));
@@ -17,7 +17,7 @@ CTimedMsgDlg::CTimedMsgDlg(const QString &message, QWidget *parent)
     auto *okButton = new QPushButton(QStringLiteral("OK"), this);
     okButton->setObjectName(QStringLiteral("okButton"));
     okButton->setDefault(true);
-    connect(okButton, &QPushButton::clicked, this, &CTimedMsgDlg::accept);
+    connect(okButton, &QPushButton::clicked, this, &TimedMessageDialog::accept);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(messageEdit);
@@ -25,11 +25,11 @@ CTimedMsgDlg::CTimedMsgDlg(const QString &message, QWidget *parent)
 
     m_closeTimer.setSingleShot(true);
     m_closeTimer.setInterval(DefaultTimeout);
-    connect(&m_closeTimer, &QTimer::timeout, this, &CTimedMsgDlg::close);
+    connect(&m_closeTimer, &QTimer::timeout, this, &TimedMessageDialog::close);
     connect(this, &QDialog::finished, &m_closeTimer, &QTimer::stop);
 }
 
-void CTimedMsgDlg::showEvent(QShowEvent *event)
+void TimedMessageDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous() && !m_closeTimer.isActive())

@@ -2,8 +2,8 @@
 // order, which cells stay empty, the stored column widths, the refresh and
 // the close.
 #include "../../../modbus/tests/runtimefixture.h"
-#include "cdignodlg.h"
 #include "diagnosticsmodel.h"
+#include "diagnosticswindow.h"
 
 #include <QHeaderView>
 #include <QPushButton>
@@ -50,13 +50,13 @@ protected:
         ASSERT_EQ(runtime->start(list), ModbusRuntime::StartResult::Started);
     }
 
-    QString cell(const CDignoDlg &window, int row, int column) const
+    QString cell(const DiagnosticsWindow &window, int row, int column) const
     {
         const QAbstractItemModel *model = window.list()->model();
         return model->data(model->index(row, column)).toString();
     }
 
-    QStringList names(const CDignoDlg &window) const
+    QStringList names(const DiagnosticsWindow &window) const
     {
         QStringList texts;
         for (int row = 0; row < window.list()->model()->rowCount(); ++row)
@@ -80,7 +80,7 @@ protected:
 TEST_F(DiagnosticsWindowTest, isAModelessStatusListWithThirteenTitledColumns)
 {
     startTwoDevices();
-    CDignoDlg window(runtime->diagnosticRows(), windowSettings);
+    DiagnosticsWindow window(runtime->diagnosticRows(), windowSettings);
     EXPECT_EQ(str(window.windowTitle()), "Status");
     EXPECT_FALSE(window.isModal());
     QTableView *list = window.list();
@@ -110,7 +110,7 @@ TEST_F(DiagnosticsWindowTest, twoDevicesOfThreeFramesGiveNineRowsInOrder)
     ASSERT_EQ(first.frames().size(), 3u);
     ASSERT_EQ(second.frames().size(), 3u);
 
-    CDignoDlg window(runtime->diagnosticRows(), windowSettings);
+    DiagnosticsWindow window(runtime->diagnosticRows(), windowSettings);
     const QStringList expected = {
         u"Chnl [Line_A]"_s,         u"Devc [Dev1]"_s,           first.frames()[0].label(),
         first.frames()[1].label(),  first.frames()[2].label(),  u"Devc [Dev2]"_s,
@@ -139,14 +139,14 @@ TEST_F(DiagnosticsWindowTest, anRtuChannelGivesNoRows)
     channels.push_back(rtu);
     startQuietly();
 
-    CDignoDlg alone(runtime->diagnosticRows(), windowSettings);
+    DiagnosticsWindow alone(runtime->diagnosticRows(), windowSettings);
     EXPECT_EQ(alone.list()->model()->rowCount(), 0);
 
     // Beside a TCP channel only the TCP channel shows.
     CModTCPChnl &tcp = addChannel(1, u"Line_A"_s);
     addTag(addDevice(tcp), u"T"_s, u"400001"_s);
     startQuietly();
-    CDignoDlg mixed(runtime->diagnosticRows(), windowSettings);
+    DiagnosticsWindow mixed(runtime->diagnosticRows(), windowSettings);
     EXPECT_EQ(names(mixed), QStringList({u"Chnl [Line_A]"_s, u"Devc [Dev1]"_s,
                                          deviceRuntime(1, 0).frames()[0].label()}));
 }
@@ -154,7 +154,7 @@ TEST_F(DiagnosticsWindowTest, anRtuChannelGivesNoRows)
 TEST_F(DiagnosticsWindowTest, eachKindOfRowFillsOnlyItsOwnColumns)
 {
     startTwoDevices();
-    CDignoDlg window(runtime->diagnosticRows(), windowSettings);
+    DiagnosticsWindow window(runtime->diagnosticRows(), windowSettings);
     constexpr int channelRow = 0, deviceRow = 1, frameRow = 2;
 
     for (int column = 1; column < 13; ++column)
@@ -181,7 +181,7 @@ TEST_F(DiagnosticsWindowTest, storedWidthsOpenTheColumnsAndBadOnesCountAs100)
     windowSettings.setValue(u"DiagnoList/7"_s, u"wide"_s);
     windowSettings.setValue(u"DiagnoList/12"_s, 0);
     startTwoDevices();
-    CDignoDlg window(runtime->diagnosticRows(), windowSettings);
+    DiagnosticsWindow window(runtime->diagnosticRows(), windowSettings);
 
     EXPECT_EQ(window.list()->columnWidth(3), 100);
     EXPECT_EQ(window.list()->columnWidth(5), 150);
@@ -194,12 +194,12 @@ TEST_F(DiagnosticsWindowTest, storedWidthsOpenTheColumnsAndBadOnesCountAs100)
 TEST_F(DiagnosticsWindowTest, closeStoresTheWidthsStopsAndAnnouncesClosing)
 {
     startTwoDevices();
-    CDignoDlg window(runtime->diagnosticRows(), windowSettings);
+    DiagnosticsWindow window(runtime->diagnosticRows(), windowSettings);
     window.show();
     window.list()->setColumnWidth(2, 77);
     window.list()->setColumnWidth(12, 240);
     EXPECT_TRUE(window.isRefreshing());
-    QSignalSpy closing(&window, &CDignoDlg::closing);
+    QSignalSpy closing(&window, &DiagnosticsWindow::closing);
 
     QTest::mouseClick(window.findChild<QPushButton *>(u"closeButton"_s), Qt::LeftButton);
     EXPECT_FALSE(window.isVisible());
@@ -218,10 +218,10 @@ TEST_F(DiagnosticsWindowTest, closeStoresTheWidthsStopsAndAnnouncesClosing)
 TEST_F(DiagnosticsWindowTest, escapeClosesAsTheCloseButtonDoes)
 {
     startTwoDevices();
-    CDignoDlg window(runtime->diagnosticRows(), windowSettings);
+    DiagnosticsWindow window(runtime->diagnosticRows(), windowSettings);
     window.show();
     window.list()->setColumnWidth(0, 180);
-    QSignalSpy closing(&window, &CDignoDlg::closing);
+    QSignalSpy closing(&window, &DiagnosticsWindow::closing);
 
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
@@ -238,7 +238,7 @@ TEST_F(DiagnosticsWindowTest, escapeClosesAsTheCloseButtonDoes)
 TEST_F(DiagnosticsWindowTest, refreshAsksEveryCellAgainOnlyWhileVisible)
 {
     startTwoDevices();
-    CDignoDlg window(runtime->diagnosticRows(), windowSettings);
+    DiagnosticsWindow window(runtime->diagnosticRows(), windowSettings);
     QSignalSpy changed(window.model(), &QAbstractItemModel::dataChanged);
 
     window.refreshIfVisible();
@@ -255,7 +255,7 @@ TEST_F(DiagnosticsWindowTest, refreshAsksEveryCellAgainOnlyWhileVisible)
     EXPECT_EQ(bottomRight.column(), 12);
 
     // The timer does the same by itself.
-    EXPECT_EQ(CDignoDlg::RefreshInterval, std::chrono::milliseconds(500));
+    EXPECT_EQ(DiagnosticsWindow::RefreshInterval, std::chrono::milliseconds(500));
     EXPECT_TRUE(changed.wait(BoundMs));
 }
 
@@ -271,7 +271,7 @@ TEST_F(DiagnosticsWindowTest, aDisabledFrameShowsYesFromTheNextRefresh)
     sim.addFault(illegal);
     startRuntime();
 
-    CDignoDlg window(runtime->diagnosticRows(), windowSettings);
+    DiagnosticsWindow window(runtime->diagnosticRows(), windowSettings);
     constexpr int frameRow = 2;
     ASSERT_EQ(window.model()->row(frameRow).frame, &deviceRuntime().frames()[0]);
     EXPECT_EQ(str(cell(window, frameRow, 12)), "No");

@@ -1,8 +1,0 @@
-#include "ctagedit.h"
-
-#include "cmodtag.h"
-
-bool CTagEdit::acceptsCharacter(QChar character) const
-{
-    return CModTag::isNameCharacter(character);
-}
