@@ -42,7 +42,7 @@ public:
     void FormatValue(QString &text) const;
     QString text() const;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 
     bool operator==(const CModData &other) const
     {

@@ -44,7 +44,7 @@ public:
     CModTag *FindTagByPath(QStringView path, qint32 requestId) override;
     CModTag *FindTagByRequestId(qint32 requestId) override;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // A device on a serial (RTU) channel.
@@ -53,7 +53,7 @@ class CModRTUDev : public CModDevice
     ORVALA_RECORD(CModRTUDev)
 public:
     CModRTUDev();
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 
     // Stored and carried along; no setting of this version uses them.
     qint32 Reserved = 0;
@@ -68,5 +68,5 @@ class CModTCPDev : public CModDevice
 public:
     CModTCPDev();
     qint32 DevicePort = 502; // stored only
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };

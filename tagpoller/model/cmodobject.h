@@ -37,5 +37,5 @@ public:
     virtual CModTag *FindTagByPath(QStringView, qint32) { return nullptr; }
     virtual CModTag *FindTagByRequestId(qint32) { return nullptr; }
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };

@@ -44,7 +44,7 @@ public:
     void SetRequestId(qint32 id) { requestId = id; }
     CModTag *MatchRequestId(qint32 id) { return id != 0 && requestId == id ? this : nullptr; }
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 
     // Names are letters and digits, as the platform's alphanumeric test has
     // them, and "_".

@@ -24,7 +24,7 @@ public:
     CModTag *FindTagByPath(QStringView path, qint32 requestId) override;
     CModTag *FindTagByRequestId(qint32 requestId) override;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // What devices and groups share: their own tags, then their groups.
