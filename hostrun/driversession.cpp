@@ -180,7 +180,7 @@ bool DriverSession::start()
     }
     m_window->setHandler([this](const hostmsg::Message &message) { return onMessage(message); });
 
-    m_driverWindow = m_desktop.FindWindow(DriverTitle);
+    m_driverWindow = m_desktop.findWindow(DriverTitle);
     if (m_driverWindow != 0) {
         printNote(QStringLiteral("found the driver running (window %1)").arg(m_driverWindow));
     } else if (!launchDriver()) {
@@ -234,7 +234,7 @@ void DriverSession::requestItems()
         return;
     }
     if (m_driverWindow == 0) {
-        m_driverWindow = m_desktop.FindWindow(DriverTitle);
+        m_driverWindow = m_desktop.findWindow(DriverTitle);
         if (m_driverWindow == 0)
             return; // not up yet
     }
@@ -243,7 +243,7 @@ void DriverSession::requestItems()
     for (qsizetype i = 0; i < m_items.size(); ++i)
         request.items.push_back(std::make_shared<CReqTag>(qint32(i + 1), m_items.at(i)));
     const qint64 reply =
-        m_desktop.SendMessage(m_driverWindow, hostmsg::WM_COPYDATA, m_window->handle(), 0,
+        m_desktop.sendMessage(m_driverWindow, hostmsg::WM_COPYDATA, m_window->handle(), 0,
                               ItemRequestCode, HostPayload::encodeItemRequest(request));
     m_lastRequestReply = reply;
     // Both answers come from a driver in run mode only.
@@ -263,7 +263,7 @@ void DriverSession::requestItems()
     case 0:
         // No answer: a window that went away is looked up again (a driver
         // that ended for good is noticed by its process or the deadline).
-        if (m_desktop.FindWindow(DriverTitle) != m_driverWindow)
+        if (m_desktop.findWindow(DriverTitle) != m_driverWindow)
             m_driverWindow = 0;
         return;
     default:
@@ -384,7 +384,7 @@ void DriverSession::sendWrite(const ItemWrite &write)
     CAryTxnTags request;
     request.entries.push_back(std::make_shared<CTxnTag>(requestId, *converted.value, false));
     const qint64 reply =
-        m_desktop.SendMessage(m_driverWindow, hostmsg::WM_COPYDATA, m_window->handle(), 0,
+        m_desktop.sendMessage(m_driverWindow, hostmsg::WM_COPYDATA, m_window->handle(), 0,
                               WriteRequestCode, HostPayload::encodeTagValues(request));
     if (reply != WriteTaken) {
         fail(QStringLiteral("the driver refused to write %1 = %2 %3 (reply %4%5)")
@@ -438,7 +438,7 @@ void DriverSession::watchDriverWindow()
 {
     if (m_phase != Phase::Running)
         return;
-    if (m_desktop.FindWindow(DriverTitle) == m_driverWindow)
+    if (m_desktop.findWindow(DriverTitle) == m_driverWindow)
         return;
     fail(QStringLiteral("the driver closed its window by itself"));
     finish(1, false);
@@ -479,9 +479,9 @@ void DriverSession::finish(int status, bool stopDriver)
     m_stopDriver = stopDriver && (launched || m_command.driver.stop);
     if (m_stopDriver) {
         if (m_driverWindow == 0)
-            m_driverWindow = m_desktop.FindWindow(DriverTitle);
+            m_driverWindow = m_desktop.findWindow(DriverTitle);
         if (m_driverWindow != 0 &&
-            m_desktop.PostMessage(m_driverWindow, StopRequestMessage, 0, 0)) {
+            m_desktop.postMessage(m_driverWindow, StopRequestMessage, 0, 0)) {
             printNote(QStringLiteral("asked the driver to stop"));
         }
         // The stop request ends a run; a driver whose project never ran keeps
@@ -517,7 +517,7 @@ void DriverSession::waitForDriverToGo()
         return; // its end arrives through onDriverProcessFinished
     }
     if (!m_stopDriver || m_driverWindow == 0 ||
-        m_desktop.FindWindow(DriverTitle) != m_driverWindow) {
+        m_desktop.findWindow(DriverTitle) != m_driverWindow) {
         done();
         return;
     }

@@ -38,12 +38,12 @@ int deliver(quint32 msg, quint64 code, const QByteArray &payload, const QString 
         return 1;
     }
     const QString title = QString::fromLatin1(MailProtocol::WindowTitle);
-    const hostmsg::Handle window = desktop.FindWindow(title);
+    const hostmsg::Handle window = desktop.findWindow(title);
     if (window == 0) {
         printLine(stderr, QStringLiteral("hostrun mail: no window titled \"%1\"").arg(title));
         return 1;
     }
-    const qint64 result = desktop.SendMessage(window, msg, 0, 0, code, payload);
+    const qint64 result = desktop.sendMessage(window, msg, 0, 0, code, payload);
     printLine(stdout, QStringLiteral("%1 %2 (%3)")
                           .arg(what, result == 1 ? QLatin1StringView("taken")
                                                  : QLatin1StringView("refused"))

@@ -38,7 +38,7 @@ QString describe(const hostmsg::Message &message)
 
 hostmsg::Handle findOrComplain(hostmsg::Desktop &desktop, const QString &title)
 {
-    const hostmsg::Handle handle = desktop.FindWindow(title);
+    const hostmsg::Handle handle = desktop.findWindow(title);
     if (handle == 0)
         printError(QStringLiteral("no window titled \"%1\"").arg(title));
     return handle;
@@ -74,7 +74,7 @@ int send(hostmsg::Desktop &desktop, const Command &command)
     const hostmsg::Handle handle = findOrComplain(desktop, command.title);
     if (handle == 0)
         return 1;
-    const qint64 result = desktop.SendMessage(handle, command.msg, command.wParam, 0, command.code,
+    const qint64 result = desktop.sendMessage(handle, command.msg, command.wParam, 0, command.code,
                                               payload, command.timeout);
     printLine(stdout, QString::number(result));
     return 0;
@@ -85,7 +85,7 @@ int post(hostmsg::Desktop &desktop, const Command &command)
     const hostmsg::Handle handle = findOrComplain(desktop, command.title);
     if (handle == 0)
         return 1;
-    if (!desktop.PostMessage(handle, command.msg, command.wParam)) {
+    if (!desktop.postMessage(handle, command.msg, command.wParam)) {
         printError(QStringLiteral("window \"%1\" did not take the message").arg(command.title));
         return 1;
     }

@@ -194,7 +194,7 @@ QString defaultBridgeProgram()
 hostmsg::Handle findOrStartBridge(hostmsg::Desktop &desktop, const SqlOptions &options)
 {
     const QString title = QString::fromLatin1(SqlPayload::WindowTitle);
-    if (const hostmsg::Handle window = desktop.FindWindow(title))
+    if (const hostmsg::Handle window = desktop.findWindow(title))
         return window;
     const QString program = options.program.isEmpty() ? defaultBridgeProgram() : options.program;
     if (program.isEmpty()) {
@@ -209,7 +209,7 @@ hostmsg::Handle findOrStartBridge(hostmsg::Desktop &desktop, const SqlOptions &o
     out(QStringLiteral("started %1 (pid %2)").arg(program).arg(pid));
     const QDeadlineTimer deadline(std::chrono::seconds(options.timeoutSeconds));
     while (!deadline.hasExpired()) {
-        if (const hostmsg::Handle window = desktop.FindWindow(title))
+        if (const hostmsg::Handle window = desktop.findWindow(title))
             return window;
         QThread::msleep(50);
     }
@@ -329,7 +329,7 @@ public:
     qint64 send(quint64 code, const QByteArray &payload)
     {
         const qint64 result =
-            m_desktop.SendMessage(m_window, hostmsg::WM_COPYDATA, 0, 0, code, payload);
+            m_desktop.sendMessage(m_window, hostmsg::WM_COPYDATA, 0, 0, code, payload);
         if (result != 1)
             m_failed = true;
         return result;
@@ -473,7 +473,7 @@ public:
     // The close-when-drained request; waits for the window to go.
     void close()
     {
-        if (!m_desktop.PostMessage(m_window, SqlPayload::CloseWhenDrainedMessage)) {
+        if (!m_desktop.postMessage(m_window, SqlPayload::CloseWhenDrainedMessage)) {
             err(QStringLiteral("the bridge did not take the close request"));
             m_failed = true;
             return;
@@ -482,7 +482,7 @@ public:
         const QString title = QString::fromLatin1(SqlPayload::WindowTitle);
         const QDeadlineTimer deadline(std::chrono::seconds(m_options.timeoutSeconds));
         while (!deadline.hasExpired()) {
-            if (m_desktop.FindWindow(title) != m_window) {
+            if (m_desktop.findWindow(title) != m_window) {
                 out(QStringLiteral("closed"));
                 return;
             }

@@ -20,7 +20,7 @@ struct BenchValue : Record
 public:
     quint8 type = 8;
     double value = 0;
-    void Serialize(Archive &ar) override
+    void serialize(Archive &ar) override
     {
         ar.uint8(type);
         ar.float64(value);
@@ -36,7 +36,7 @@ public:
     qint32 quality = 0;
     quint8 access = 0;
     BenchValue value;
-    void Serialize(Archive &ar) override
+    void serialize(Archive &ar) override
     {
         quint16 version = 0;
         ar.uint16(version);
@@ -53,7 +53,7 @@ struct BenchList : Record
     ORVALA_RECORD(BenchList)
 public:
     std::vector<std::shared_ptr<BenchTag>> tags;
-    void Serialize(Archive &ar) override { ar.objectArray(tags); }
+    void serialize(Archive &ar) override { ar.objectArray(tags); }
 };
 
 template<class F> double bestSeconds(F &&run)

@@ -694,8 +694,8 @@ RunResult runScenario(const Scenario &scenario, const QString &program, const Pr
     auto stopDriver = [&] {
         if (driver.state() == QProcess::NotRunning)
             return;
-        if (const hostmsg::Handle window = desktop.FindWindow(DriverTitle))
-            desktop.PostMessage(window, StopRequest);
+        if (const hostmsg::Handle window = desktop.findWindow(DriverTitle))
+            desktop.postMessage(window, StopRequest);
         if (!waitFor([&] { return driver.state() == QProcess::NotRunning; }, 30000)) {
             std::fprintf(stderr, "the driver (pid %lld) did not stop when asked: killed\n",
                          static_cast<long long>(driver.processId()));
@@ -719,7 +719,7 @@ RunResult runScenario(const Scenario &scenario, const QString &program, const Pr
     } stopChangesAtExit{stopChanges};
 
     hostmsg::Handle driverWindow = 0;
-    if (!waitFor([&] { return (driverWindow = desktop.FindWindow(DriverTitle)) != 0; }, 60000))
+    if (!waitFor([&] { return (driverWindow = desktop.findWindow(DriverTitle)) != 0; }, 60000))
         return fail(QStringLiteral("the driver's window did not appear (see ") + logPath +
                     QStringLiteral(")"));
 
@@ -728,7 +728,7 @@ RunResult runScenario(const Scenario &scenario, const QString &program, const Pr
     qint64 reply = ItemRequestRefused;
     waitFor(
         [&] {
-            reply = desktop.SendMessage(driverWindow, hostmsg::WM_COPYDATA, host.handle(), 0,
+            reply = desktop.sendMessage(driverWindow, hostmsg::WM_COPYDATA, host.handle(), 0,
                                         ItemRequestCode, requestPayload, milliseconds(60000));
             return reply != ItemRequestRefused;
         },

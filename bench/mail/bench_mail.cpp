@@ -94,17 +94,17 @@ int main(int argc, char **argv)
         QCoreApplication::applicationDirPath() + QStringLiteral("/../../mailrelay/mailrelay"), {});
     hostmsg::Desktop desktop;
     const QString title = QString::fromLatin1(MailProtocol::WindowTitle);
-    if (!relay.waitForStarted(10000) || !waitFor([&] { return desktop.FindWindow(title) != 0; })) {
+    if (!relay.waitForStarted(10000) || !waitFor([&] { return desktop.findWindow(title) != 0; })) {
         std::fprintf(stderr, "the relay did not start\n");
         return 1;
     }
-    const hostmsg::Handle window = desktop.FindWindow(title);
+    const hostmsg::Handle window = desktop.findWindow(title);
     for (const char *provider : {"GMail", "Yahoo"}) {
         CSMTPDetails account;
         account.channelName = QLatin1StringView(provider);
         account.user = user;
         account.password = password;
-        desktop.SendMessage(window, hostmsg::WM_COPYDATA, 0, 0, MailProtocol::AccountCode,
+        desktop.sendMessage(window, hostmsg::WM_COPYDATA, 0, 0, MailProtocol::AccountCode,
                             MailPayload::encodeAccount(account));
     }
     std::map<QString, double> sentAt;
@@ -115,7 +115,7 @@ int main(int argc, char **argv)
         email.subject = QStringLiteral("alarm %1").arg(i);
         email.body = QStringLiteral("Tank %1 level low").arg(i);
         sentAt[email.subject] = double(QDateTime::currentMSecsSinceEpoch());
-        if (desktop.SendMessage(window, hostmsg::WM_COPYDATA, 0, 0, MailProtocol::EmailCode,
+        if (desktop.sendMessage(window, hostmsg::WM_COPYDATA, 0, 0, MailProtocol::EmailCode,
                                 MailPayload::encodeEmail(email)) != 1) {
             std::fprintf(stderr, "email %d refused\n", i);
             return 1;
@@ -133,7 +133,7 @@ int main(int argc, char **argv)
         lastReceipt = std::max(lastReceipt, at);
         inQueue.push_back(at - sentAt[m[QStringLiteral("subject")].toString()]);
     }
-    desktop.SendMessage(window, MailProtocol::CloseWhenDrainedMessage);
+    desktop.sendMessage(window, MailProtocol::CloseWhenDrainedMessage);
     waitFor([&] { return relay.state() == QProcess::NotRunning; }, std::chrono::seconds(30));
     if (relay.state() != QProcess::NotRunning)
         relay.kill();

@@ -18,10 +18,10 @@ SingleInstance::SingleInstance(hostmsg::Desktop &desktop, const QString &lockNam
 
 hostmsg::Handle SingleInstance::findFirstWindow(const QString &title) const
 {
-    return m_desktop.FindWindow(title);
+    return m_desktop.findWindow(title);
 }
 
 bool SingleInstance::raise(hostmsg::Handle window) const
 {
-    return m_desktop.PostMessage(window, hostmsg::WM_ACTIVATE);
+    return m_desktop.postMessage(window, hostmsg::WM_ACTIVATE);
 }

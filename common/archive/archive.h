@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-// What a record's Serialize receives: an archive that is either storing or
+// What a record's serialize() receives: an archive that is either storing or
 // loading. Each transfer operation writes the field when storing and reads into
 // it when loading, so a record lists its fields once, in their fixed order, and
 // tests isStoring() only where the two directions really differ.
@@ -106,7 +106,7 @@ public:
     }
 
     // A member record held by value: its fields in place, no tag, no index.
-    void embedded(Record &record) { record.Serialize(*this); }
+    void embedded(Record &record) { record.serialize(*this); }
 
 private:
     template<class T, class Write, class Read> void transfer(T &value, Write write, Read read)

@@ -288,7 +288,7 @@ void ArchiveReader::serializeNested(Record &record)
     }
     ++m_depth;
     Archive archive(*this);
-    record.Serialize(archive);
+    record.serialize(archive);
     --m_depth;
 }
 

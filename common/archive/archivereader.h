@@ -14,7 +14,7 @@
 // Reads the archive encoding in place from a byte range the caller keeps alive.
 //
 // The first failure is sticky: every later read returns a zero value and reads
-// nothing, so a record's Serialize can read all its fields and the caller checks
+// nothing, so a record's serialize() can read all its fields and the caller checks
 // status() once at the end.
 class ArchiveReader
 {

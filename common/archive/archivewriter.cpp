@@ -162,13 +162,13 @@ void ArchiveWriter::writeObject(Record *object)
     m_objectIndex.insert(object, m_nextIndex++);
 
     Archive archive(*this);
-    object->Serialize(archive);
+    object->serialize(archive);
 }
 
 void ArchiveWriter::writeRecord(Record &record)
 {
     Archive archive(*this);
-    record.Serialize(archive);
+    record.serialize(archive);
 }
 
 QByteArray ArchiveWriter::takeData()

@@ -5,7 +5,7 @@
 
 class Archive;
 
-// A serializable record: one Serialize operation writes or reads its fields in
+// A serializable record: one serialize() call writes or reads its fields in
 // a fixed order, depending on the archive's direction. A derived record lets its
 // base serialize first.
 //
@@ -23,7 +23,7 @@ public:
 
     virtual QLatin1StringView className() const = 0;
     virtual quint16 schema() const { return Schema; }
-    virtual void Serialize(Archive &ar) = 0;
+    virtual void serialize(Archive &ar) = 0;
 };
 
 // Declares the class name of a record class that the registry can create.

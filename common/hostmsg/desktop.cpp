@@ -157,7 +157,7 @@ std::unique_ptr<Window> Desktop::createWindow(const QString &title)
         d->localReceivers, title, std::move(created->files), std::move(created->listener))));
 }
 
-Handle Desktop::FindWindow(const QString &title)
+Handle Desktop::findWindow(const QString &title)
 {
     if (!d->ensureOpen())
         return 0;
@@ -183,7 +183,7 @@ Handle Desktop::FindWindow(const QString &title)
     return 0;
 }
 
-qint64 Desktop::SendMessage(Handle window, quint32 msg, quint64 wParam, qint64 lParam,
+qint64 Desktop::sendMessage(Handle window, quint32 msg, quint64 wParam, qint64 lParam,
                             quint64 dwData, const QByteArray &payload,
                             std::chrono::milliseconds timeout)
 {
@@ -191,7 +191,7 @@ qint64 Desktop::SendMessage(Handle window, quint32 msg, quint64 wParam, qint64 l
     return d->deliver(window, message, timeout).value_or(0);
 }
 
-bool Desktop::PostMessage(Handle window, quint32 msg, quint64 wParam, qint64 lParam, quint64 dwData,
+bool Desktop::postMessage(Handle window, quint32 msg, quint64 wParam, qint64 lParam, quint64 dwData,
                           const QByteArray &payload)
 {
     const Message message{Kind::Post, msg, wParam, lParam, dwData, payload};

@@ -33,8 +33,8 @@ public:
     ~Desktop() override;
 
     // Creates and checks the folder. False with errorString() when refused;
-    // every later call then fails (FindWindow 0, createWindow nullptr,
-    // SendMessage 0, PostMessage false). The other calls open a Desktop that
+    // every later call then fails (findWindow 0, createWindow nullptr,
+    // sendMessage 0, postMessage false). The other calls open a Desktop that
     // has not been opened yet.
     bool open();
     bool isOpen() const;
@@ -51,21 +51,21 @@ public:
 
     // The live endpoint registered under `title`, or 0 (a stale title link
     // is removed on the way).
-    Handle FindWindow(const QString &title);
+    Handle findWindow(const QString &title);
 
     // Delivers the message and waits for its answer. No answer within
     // `timeout`, a refused connection or a dead endpoint give 0. While waiting,
     // sends that arrive at this Desktop's own windows are answered (a handler
     // may send again); posts, timers and socket events wait until this returns.
-    qint64 SendMessage(Handle window, quint32 msg, quint64 wParam = 0, qint64 lParam = 0,
+    qint64 sendMessage(Handle window, quint32 msg, quint64 wParam = 0, qint64 lParam = 0,
                        quint64 dwData = 0, const QByteArray &payload = {},
                        std::chrono::milliseconds timeout = DefaultSendTimeout);
 
     // Delivers the message to the receiver's queue and returns once it holds
     // it, so that the posts of one sender arrive in order. False when the
     // endpoint is dead or does not take it within DefaultSendTimeout. Waits
-    // like SendMessage does.
-    bool PostMessage(Handle window, quint32 msg, quint64 wParam = 0, qint64 lParam = 0,
+    // like sendMessage does.
+    bool postMessage(Handle window, quint32 msg, quint64 wParam = 0, qint64 lParam = 0,
                      quint64 dwData = 0, const QByteArray &payload = {});
 
 private:

@@ -52,7 +52,7 @@ IncomingConnection::Progress IncomingConnection::readAvailable()
         }
         if (received == 0) {
             // A connection that closes before sending anything is how
-            // FindWindow checks that a window is alive: nothing to report.
+            // findWindow checks that a window is alive: nothing to report.
             if (m_reader.hasStarted())
                 qCWarning(lcHostmsg) << "dropping a frame cut short by its sender";
             close();

@@ -52,10 +52,10 @@ bool PayloadOutbox::send(quint64 code, QByteArray payload, qsizetype rows, QStri
 
 bool PayloadOutbox::trySend(const Pending &pending)
 {
-    if (m_window == 0 || m_desktop.FindWindow(m_windowTitle) != m_window)
-        m_window = m_desktop.FindWindow(m_windowTitle);
+    if (m_window == 0 || m_desktop.findWindow(m_windowTitle) != m_window)
+        m_window = m_desktop.findWindow(m_windowTitle);
     const qint64 answer = m_window == 0 ? 0
-                                        : m_desktop.SendMessage(m_window, hostmsg::WM_COPYDATA, 0,
+                                        : m_desktop.sendMessage(m_window, hostmsg::WM_COPYDATA, 0,
                                                                 0, pending.code, pending.payload);
     if (answer == Taken) {
         ++m_counts.sent;

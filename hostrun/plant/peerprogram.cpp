@@ -43,7 +43,7 @@ PeerProgram::~PeerProgram()
 bool PeerProgram::findOrStart(const QString &program, const QString &defaultName,
                               std::chrono::milliseconds patience)
 {
-    m_window = m_desktop.FindWindow(m_windowTitle);
+    m_window = m_desktop.findWindow(m_windowTitle);
     if (m_window != 0)
         return true;
     const QString path = program.isEmpty() ? programBesideHostrun(defaultName) : program;
@@ -61,7 +61,7 @@ bool PeerProgram::findOrStart(const QString &program, const QString &defaultName
     }
     const QDeadlineTimer deadline(patience);
     while (!deadline.hasExpired()) {
-        m_window = m_desktop.FindWindow(m_windowTitle);
+        m_window = m_desktop.findWindow(m_windowTitle);
         if (m_window != 0)
             return true;
         if (m_process->state() == QProcess::NotRunning || m_process->waitForFinished(100)) {
@@ -78,16 +78,16 @@ bool PeerProgram::findOrStart(const QString &program, const QString &defaultName
 
 bool PeerProgram::askToClose(quint32 closeMessage)
 {
-    if (m_window == 0 || m_desktop.FindWindow(m_windowTitle) != m_window)
+    if (m_window == 0 || m_desktop.findWindow(m_windowTitle) != m_window)
         return false;
-    return m_desktop.PostMessage(m_window, closeMessage, 0, 0);
+    return m_desktop.postMessage(m_window, closeMessage, 0, 0);
 }
 
 bool PeerProgram::isGone()
 {
     if (m_process)
         return m_process->state() == QProcess::NotRunning || m_process->waitForFinished(0);
-    return m_window == 0 || m_desktop.FindWindow(m_windowTitle) != m_window;
+    return m_window == 0 || m_desktop.findWindow(m_windowTitle) != m_window;
 }
 
 void PeerProgram::terminate()

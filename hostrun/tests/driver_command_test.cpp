@@ -174,7 +174,7 @@ protected:
         EXPECT_FALSE(errors.contains(QStringLiteral("terminating it"))) << diagnostics();
         EXPECT_NE(launchedDriverPid, 0) << "hostrun names the driver it starts: " << diagnostics();
         EXPECT_FALSE(processExists(launchedDriverPid)) << diagnostics();
-        EXPECT_EQ(desktop.FindWindow(DriverTitle), 0u);
+        EXPECT_EQ(desktop.findWindow(DriverTitle), 0u);
     }
 
     std::string diagnostics() const
@@ -286,7 +286,7 @@ TEST_F(HostrunDriverTest, ARunningDriverIsUsedAndStoppedOnlyWhenAsked)
     ASSERT_TRUE(ownDriver.waitForStarted(10000));
     const QDeadlineTimer deadline(Patience);
     hostmsg::Handle driverWindow = 0;
-    while ((driverWindow = desktop.FindWindow(DriverTitle)) == 0 && !deadline.hasExpired())
+    while ((driverWindow = desktop.findWindow(DriverTitle)) == 0 && !deadline.hasExpired())
         ownDriver.waitForFinished(50);
     ASSERT_NE(driverWindow, 0u);
 
@@ -299,7 +299,7 @@ TEST_F(HostrunDriverTest, ARunningDriverIsUsedAndStoppedOnlyWhenAsked)
         << "nothing launched: " << diagnostics();
     EXPECT_FALSE(errors.contains(QStringLiteral("asked the driver to stop"))) << diagnostics();
     EXPECT_EQ(ownDriver.state(), QProcess::Running);
-    EXPECT_EQ(desktop.FindWindow(DriverTitle), driverWindow);
+    EXPECT_EQ(desktop.findWindow(DriverTitle), driverWindow);
 
     lines.clear();
     errors.clear();
@@ -311,7 +311,7 @@ TEST_F(HostrunDriverTest, ARunningDriverIsUsedAndStoppedOnlyWhenAsked)
                 lines.first() == QStringLiteral("2 Chnl1.Dev1.Total DWord 305419896 ok"))
         << diagnostics();
     // hostrun waited for the window to go; the process follows.
-    EXPECT_EQ(desktop.FindWindow(DriverTitle), 0u);
+    EXPECT_EQ(desktop.findWindow(DriverTitle), 0u);
     EXPECT_TRUE(ownDriver.waitForFinished(int(std::chrono::milliseconds(Patience).count())));
     EXPECT_EQ(ownDriver.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(ownDriver.exitCode(), 0);
@@ -370,7 +370,7 @@ TEST_F(HostrunDriverTest, BadCommandLinesSayWhatIsWrongAndExitWith2)
         EXPECT_TRUE(lines.isEmpty()) << diagnostics();
         EXPECT_EQ(launchedDriverPid, 0) << "no driver is started for a bad command line";
     }
-    EXPECT_EQ(desktop.FindWindow(DriverTitle), 0u);
+    EXPECT_EQ(desktop.findWindow(DriverTitle), 0u);
 }
 
 } // namespace

@@ -268,8 +268,8 @@ TEST_F(PlantTest, ValuesBecomeRowsOneCrossingOneAlarmAndEmailAndADatabaseRestart
     // Everything was closed in order, and no secret was printed.
     hostmsg::Desktop desktop;
     ASSERT_TRUE(desktop.open());
-    EXPECT_EQ(desktop.FindWindow(QString::fromLatin1(SqlPayload::WindowTitle)), 0);
-    EXPECT_EQ(desktop.FindWindow(QString::fromLatin1(MailProtocol::WindowTitle)), 0);
+    EXPECT_EQ(desktop.findWindow(QString::fromLatin1(SqlPayload::WindowTitle)), 0);
+    EXPECT_EQ(desktop.findWindow(QString::fromLatin1(MailProtocol::WindowTitle)), 0);
     EXPECT_FALSE(mailtest::contains(output + errors, MailPassword));
     EXPECT_FALSE(mailtest::contains(output + errors, DbPassword));
 }
@@ -296,7 +296,7 @@ TEST_F(PlantTest, AConfigWithMistakesStartsNothingAndSaysWhatIsWrong)
                                                    "Plant.Boiler.Flow: not one of driver.items")}));
     hostmsg::Desktop desktop;
     ASSERT_TRUE(desktop.open());
-    EXPECT_EQ(desktop.FindWindow(QString::fromLatin1(SqlPayload::WindowTitle)), 0);
+    EXPECT_EQ(desktop.findWindow(QString::fromLatin1(SqlPayload::WindowTitle)), 0);
 }
 
 namespace {

@@ -16,7 +16,7 @@ const RecordRegistry &noClasses()
 
 QByteArray encode(const Record &record)
 {
-    // Serialize is shared with loading and takes the record by non-const
+    // serialize() is shared with loading and takes the record by non-const
     // reference; storing only reads it.
     return writePayload(const_cast<Record &>(record));
 }

@@ -1,6 +1,6 @@
 #include "mailrecords.h"
 
-void CSMTPDetails::Serialize(Archive &ar)
+void CSMTPDetails::serialize(Archive &ar)
 {
     ar.string(channelName);
     ar.string(user);
@@ -8,7 +8,7 @@ void CSMTPDetails::Serialize(Archive &ar)
     ar.int32(reserved);
 }
 
-void CMailDetails::Serialize(Archive &ar)
+void CMailDetails::serialize(Archive &ar)
 {
     ar.string(channelName);
     ar.string(to);

@@ -11,6 +11,7 @@
 // A provider's mail account (copy-data code 100).
 class CSMTPDetails : public Record
 {
+    // The class name is the host runtime's name for this payload: part of the exchanged format.
     ORVALA_RECORD(CSMTPDetails)
 public:
     QString channelName; // "Yahoo" or "GMail", any case
@@ -18,12 +19,13 @@ public:
     QString password;
     qint32 reserved = 1; // read and not used
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // One email (copy-data code 200).
 class CMailDetails : public Record
 {
+    // The class name is the host runtime's name for this payload: part of the exchanged format.
     ORVALA_RECORD(CMailDetails)
 public:
     QString channelName;
@@ -35,5 +37,5 @@ public:
     QString embeddedFiles; // paths separated by ";", for an HTML email
     qint32 html = 0;       // non-zero: an HTML email
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };

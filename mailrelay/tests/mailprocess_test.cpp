@@ -94,7 +94,7 @@ protected:
         relay.start(testsupport::builtProgram(QStringLiteral("mailrelay/mailrelay")), {});
         ASSERT_TRUE(relay.waitForStarted(10000));
         ASSERT_TRUE(waitFor([&] {
-            return desktop.FindWindow(QString::fromLatin1(MailProtocol::WindowTitle)) != 0;
+            return desktop.findWindow(QString::fromLatin1(MailProtocol::WindowTitle)) != 0;
         }));
     }
 
@@ -159,16 +159,16 @@ TEST_F(MailProcess, HostrunMailSendsThroughTheRelayWhichClosesWhenDrained)
 
     // Garbage and wrong payloads: refused, and the relay keeps serving.
     const hostmsg::Handle window =
-        desktop.FindWindow(QString::fromLatin1(MailProtocol::WindowTitle));
-    EXPECT_EQ(desktop.SendMessage(window, hostmsg::WM_COPYDATA, 0, 0, 200,
+        desktop.findWindow(QString::fromLatin1(MailProtocol::WindowTitle));
+    EXPECT_EQ(desktop.sendMessage(window, hostmsg::WM_COPYDATA, 0, 0, 200,
                                   QByteArray("\x05\x00\x00garbage", 10)),
               0);
     CSMTPDetails account;
     account.channelName = QStringLiteral("GMail");
-    EXPECT_EQ(desktop.SendMessage(window, hostmsg::WM_COPYDATA, 0, 0, 200,
+    EXPECT_EQ(desktop.sendMessage(window, hostmsg::WM_COPYDATA, 0, 0, 200,
                                   MailPayload::encodeAccount(account)),
               0);
-    EXPECT_EQ(desktop.SendMessage(window, hostmsg::WM_COPYDATA, 0, 0, 999, QByteArray("x")), 0);
+    EXPECT_EQ(desktop.sendMessage(window, hostmsg::WM_COPYDATA, 0, 0, 999, QByteArray("x")), 0);
 
     r = hostrun({QStringLiteral("mail"), QStringLiteral("close")});
     EXPECT_EQ(r.out, "close taken (1)\n");
@@ -201,5 +201,5 @@ TEST_F(MailProcess, SigtermClosesWithoutAskingAndSaysWhatWasDropped)
     ASSERT_TRUE(waitFor([&] { return relay.state() == QProcess::NotRunning; }));
     EXPECT_EQ(relay.exitStatus(), QProcess::NormalExit);
     EXPECT_TRUE(relayOutput().contains("Closing with 1 email(s) still queued; they are not sent."));
-    EXPECT_EQ(desktop.FindWindow(QString::fromLatin1(MailProtocol::WindowTitle)), 0u);
+    EXPECT_EQ(desktop.findWindow(QString::fromLatin1(MailProtocol::WindowTitle)), 0u);
 }

@@ -9,14 +9,14 @@ struct TagValuesPayload : Record
 {
     SqlTagList tags;
     QLatin1StringView className() const override { return QLatin1StringView("TagValues"); }
-    void Serialize(Archive &ar) override { ar.objectArray(tags); }
+    void serialize(Archive &ar) override { ar.objectArray(tags); }
 };
 
 struct AlarmsPayload : Record
 {
     SqlAlarmList alarms;
     QLatin1StringView className() const override { return QLatin1StringView("Alarms"); }
-    void Serialize(Archive &ar) override { ar.objectArray(alarms); }
+    void serialize(Archive &ar) override { ar.objectArray(alarms); }
 };
 
 struct SettingsPayload : Record
@@ -24,7 +24,7 @@ struct SettingsPayload : Record
     qint16 leadingValue = 0;
     ConnectionSettings settings;
     QLatin1StringView className() const override { return QLatin1StringView("Settings"); }
-    void Serialize(Archive &ar) override
+    void serialize(Archive &ar) override
     {
         ar.int16(leadingValue);
         ar.string(settings.server);
@@ -40,7 +40,7 @@ struct VersionPayload : Record
 {
     Version version;
     QLatin1StringView className() const override { return QLatin1StringView("Version"); }
-    void Serialize(Archive &ar) override
+    void serialize(Archive &ar) override
     {
         ar.int32(version.major);
         ar.int32(version.minor);
@@ -60,6 +60,7 @@ const RecordRegistry &recordClasses()
 {
     static const RecordRegistry registry = [] {
         RecordRegistry r;
+        // Found by the class names the host runtime writes: part of the format.
         r.add<CSqlTag>();
         r.add<CSqlAlarm>();
         return r;

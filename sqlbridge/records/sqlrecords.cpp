@@ -1,6 +1,6 @@
 #include "sqlrecords.h"
 
-void CSqlTag::Serialize(Archive &ar)
+void CSqlTag::serialize(Archive &ar)
 {
     ar.uint8(valueKind);
     ar.time(time);
@@ -10,7 +10,7 @@ void CSqlTag::Serialize(Archive &ar)
     ar.string(textValue);
 }
 
-void CSqlAlarm::Serialize(Archive &ar)
+void CSqlAlarm::serialize(Archive &ar)
 {
     ar.uint8(eventCode);
     ar.uint8(alarmType);

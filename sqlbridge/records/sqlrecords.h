@@ -14,6 +14,7 @@
 // One tag value: numeric, or text when `valueKind` is TextValueKind.
 class CSqlTag : public Record
 {
+    // The class name is written into tag value payloads: never rename it.
     ORVALA_RECORD(CSqlTag)
 public:
     static constexpr quint8 TextValueKind = 1;
@@ -26,12 +27,13 @@ public:
     QString textValue;
 
     bool isText() const { return valueKind == TextValueKind; }
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // One alarm event of a tag.
 class CSqlAlarm : public Record
 {
+    // The class name is written into alarm payloads: never rename it.
     ORVALA_RECORD(CSqlAlarm)
 public:
     quint8 eventCode = 0; // 0 Active, 1 Change, 2 Ack, 3 Inactive
@@ -44,7 +46,7 @@ public:
     QString user;
     QString comment;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 using SqlTagList = std::vector<std::shared_ptr<CSqlTag>>;

@@ -44,29 +44,29 @@ TEST(SqlBridgeProgramTest, OneInstanceServesAndEndsInOrderOnSigterm)
     auto first = startBridge();
     ASSERT_TRUE(first->waitForStarted(30000));
     hostmsg::Handle window = 0;
-    ASSERT_TRUE(waitUntil([&] { return (window = desktop.FindWindow(title)) != 0; }));
+    ASSERT_TRUE(waitUntil([&] { return (window = desktop.findWindow(title)) != 0; }));
 
     // A second copy raises the first and ends; the first keeps the window.
     auto second = startBridge();
     ASSERT_TRUE(second->waitForFinished(30000));
     EXPECT_EQ(second->exitCode(), 0);
-    EXPECT_EQ(desktop.FindWindow(title), window);
+    EXPECT_EQ(desktop.findWindow(title), window);
 
     // Garbage, truncated and wrong-class payloads: 0, and it keeps serving.
     const QByteArray tags = SqlPayload::encodeTagValues(numericTags(2));
-    EXPECT_EQ(desktop.SendMessage(window, hostmsg::WM_COPYDATA, 0, 0, SqlPayload::TagValuesCode,
+    EXPECT_EQ(desktop.sendMessage(window, hostmsg::WM_COPYDATA, 0, 0, SqlPayload::TagValuesCode,
                                   QByteArray("\x07\x00\xff\xff", 4)),
               0);
-    EXPECT_EQ(desktop.SendMessage(window, hostmsg::WM_COPYDATA, 0, 0, SqlPayload::TagValuesCode,
+    EXPECT_EQ(desktop.sendMessage(window, hostmsg::WM_COPYDATA, 0, 0, SqlPayload::TagValuesCode,
                                   tags.left(tags.size() - 3)),
               0);
-    EXPECT_EQ(desktop.SendMessage(window, hostmsg::WM_COPYDATA, 0, 0, SqlPayload::AlarmsCode, tags),
+    EXPECT_EQ(desktop.sendMessage(window, hostmsg::WM_COPYDATA, 0, 0, SqlPayload::AlarmsCode, tags),
               0);
-    EXPECT_EQ(desktop.SendMessage(window, hostmsg::WM_COPYDATA, 0, 0, SqlPayload::VersionCode,
+    EXPECT_EQ(desktop.sendMessage(window, hostmsg::WM_COPYDATA, 0, 0, SqlPayload::VersionCode,
                                   SqlPayload::encodeVersion({1, 0})),
               1);
     EXPECT_EQ(
-        desktop.SendMessage(window, hostmsg::WM_COPYDATA, 0, 0, SqlPayload::TagValuesCode, tags),
+        desktop.sendMessage(window, hostmsg::WM_COPYDATA, 0, 0, SqlPayload::TagValuesCode, tags),
         1);
 
     // SIGTERM: no question, the buffered values kept in the unsent file.
@@ -74,7 +74,7 @@ TEST(SqlBridgeProgramTest, OneInstanceServesAndEndsInOrderOnSigterm)
     ASSERT_TRUE(first->waitForFinished(60000));
     EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first->exitCode(), 0);
-    EXPECT_EQ(desktop.FindWindow(title), 0u);
+    EXPECT_EQ(desktop.findWindow(title), 0u);
     const QString errors = QString::fromUtf8(first->readAllStandardError());
     EXPECT_TRUE(errors.contains(QStringLiteral("sqlbridge.messages: Tag values refused, the "
                                                "payload is unreadable")))
@@ -122,7 +122,7 @@ TEST(SqlBridgeProgramTest, HostrunSqlFeedsTheTablesAndClosesTheBridge)
     EXPECT_TRUE(output.contains(QStringLiteral("3 alarm Temp 1")));
     EXPECT_TRUE(output.contains(QStringLiteral("closed")));
     EXPECT_FALSE(output.contains(QStringLiteral("s3cret")));
-    EXPECT_EQ(hostmsg::Desktop().FindWindow(title), 0u);
+    EXPECT_EQ(hostmsg::Desktop().findWindow(title), 0u);
 
     const auto rows = server.query("SELECT tagname, tagval, strtagval, tagtime FROM tagvalues "
                                    "ORDER BY id",

@@ -24,7 +24,7 @@ QString CModMsg::timeText() const
     return QString::asprintf("%02d:%02d:%02d", local->tm_hour, local->tm_min, local->tm_sec);
 }
 
-void CModMsg::Serialize(Archive &ar)
+void CModMsg::serialize(Archive &ar)
 {
     // The leading word was never used: written as 0, ignored when read.
     qint16 reserved = 0;

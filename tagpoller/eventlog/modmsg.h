@@ -26,7 +26,7 @@ public:
     QString dateText() const;
     QString timeText() const;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 
 private:
     QString m_text;

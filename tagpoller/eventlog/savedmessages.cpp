@@ -11,7 +11,7 @@ class MessageFile : public Record
 public:
     Messages messages;
 
-    void Serialize(Archive &ar) override { ar.objectArray(messages); }
+    void serialize(Archive &ar) override { ar.objectArray(messages); }
 };
 
 // The file may hold CModMsg records and nothing else: a reader that knew the

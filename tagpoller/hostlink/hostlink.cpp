@@ -172,7 +172,7 @@ void HostLink::flushTagValues()
     CAryTxnTags batch;
     batch.entries.swap(m_pending.entries);
     const QByteArray payload = HostPayload::encodeTagValues(batch);
-    const qint64 result = m_desktop.SendMessage(m_state.hostWindow, hostmsg::WM_COPYDATA,
+    const qint64 result = m_desktop.sendMessage(m_state.hostWindow, hostmsg::WM_COPYDATA,
                                                 m_ownWindow, 0, ValueDeliveryCode, payload);
 
     // The emptied vector keeps its capacity for the next batch, so a steady

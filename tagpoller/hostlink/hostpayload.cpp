@@ -7,7 +7,7 @@ namespace HostPayload {
 
 namespace {
 
-// Storing only reads the record's fields; Serialize is shared with loading and
+// Storing only reads the record's fields; serialize() is shared with loading and
 // therefore takes the record by non-const reference.
 QByteArray encode(const Record &record)
 {

@@ -1,26 +1,26 @@
 #include "hostrecords.h"
 
-void CReqTag::Serialize(Archive &ar)
+void CReqTag::serialize(Archive &ar)
 {
     ar.int32(requestId);
     ar.string(name);
 }
 
-void CAryReqTags::Serialize(Archive &ar)
+void CAryReqTags::serialize(Archive &ar)
 {
     ar.uint16(header);
     ar.uint16(reserved);
     ar.objectArray(items);
 }
 
-void CTxnTag::Serialize(Archive &ar)
+void CTxnTag::serialize(Archive &ar)
 {
     ar.int32(requestId);
     ar.bool32(inError);
     ar.embedded(value);
 }
 
-void CAryTxnTags::Serialize(Archive &ar)
+void CAryTxnTags::serialize(Archive &ar)
 {
     ar.uint16(reserved);
     ar.objectArray(entries);

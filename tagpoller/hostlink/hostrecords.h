@@ -26,7 +26,7 @@ public:
     qint32 requestId = 0; // chosen by the host runtime; 0 means no id
     QString name;         // Channel.Device[.Group...].Tag
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // An item request (copy-data code 200).
@@ -39,7 +39,7 @@ public:
     quint16 reserved = 0; // carried along; the driver does not use it
     std::vector<std::shared_ptr<CReqTag>> items;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // One value: a tag's value and quality under the host runtime's request id.
@@ -59,7 +59,7 @@ public:
     bool inError = false;
     CModData value;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // A value delivery (code 300, driver to host) or a write request (code 700,
@@ -72,5 +72,5 @@ public:
     quint16 reserved = 0; // the driver writes 0 and ignores what it reads
     std::vector<std::shared_ptr<CTxnTag>> entries;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };

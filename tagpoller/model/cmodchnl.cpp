@@ -27,9 +27,9 @@ CModTag *CModChnl::findTagByRequestId(qint32 requestId)
     return nullptr;
 }
 
-void CModChnl::Serialize(Archive &ar)
+void CModChnl::serialize(Archive &ar)
 {
-    CModObject::Serialize(ar);
+    CModObject::serialize(ar);
     if (ar.isStoring())
         ar.writer().writeUInt16(1);
     else
@@ -62,7 +62,7 @@ template<class DeviceKind> void CModChnl::serializeDevicesAgain(Archive &ar)
     }
 }
 
-void SerialSettings::Serialize(Archive &ar)
+void SerialSettings::serialize(Archive &ar)
 {
     quint16 version = 0;
     ar.uint16(version);
@@ -86,9 +86,9 @@ std::shared_ptr<CModDevice> CModRTUChnl::newDevice() const
     return std::make_shared<CModRTUDev>();
 }
 
-void CModRTUChnl::Serialize(Archive &ar)
+void CModRTUChnl::serialize(Archive &ar)
 {
-    CModChnl::Serialize(ar);
+    CModChnl::serialize(ar);
     quint16 version = 0;
     ar.uint16(version);
     ar.embedded(comProps);
@@ -105,9 +105,9 @@ std::shared_ptr<CModDevice> CModTCPChnl::newDevice() const
     return std::make_shared<CModTCPDev>();
 }
 
-void CModTCPChnl::Serialize(Archive &ar)
+void CModTCPChnl::serialize(Archive &ar)
 {
-    CModChnl::Serialize(ar);
+    CModChnl::serialize(ar);
     quint16 version = 0;
     ar.uint16(version);
     ar.int32(SharedSocket);

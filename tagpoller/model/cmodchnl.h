@@ -34,7 +34,7 @@ public:
     CModTag *findTagByPath(QStringView path, qint32 requestId) override;
     CModTag *findTagByRequestId(qint32 requestId) override;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 
 protected:
     // Every channel writes its device list a second time at the end of its
@@ -58,7 +58,7 @@ public:
     bool EthernetEncapsulation = false;
     bool ReportCommErrors = true;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // A serial channel: configured and stored, but it does not communicate.
@@ -72,7 +72,7 @@ public:
 
     Kind kind() const override { return RtuKind; }
     std::shared_ptr<CModDevice> newDevice() const override;
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // A Modbus TCP channel.
@@ -90,5 +90,5 @@ public:
 
     Kind kind() const override { return TcpKind; }
     std::shared_ptr<CModDevice> newDevice() const override;
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };

@@ -243,7 +243,7 @@ QString CModData::text() const
     return text;
 }
 
-void CModData::Serialize(Archive &ar)
+void CModData::serialize(Archive &ar)
 {
     ar.uint8(m_type);
     if (ar.isStoring()) {

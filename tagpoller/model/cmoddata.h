@@ -43,7 +43,7 @@ public:
     void formatValue(QString &text) const;
     QString text() const;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 
     bool operator==(const CModData &other) const
     {

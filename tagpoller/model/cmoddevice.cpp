@@ -10,9 +10,9 @@ CModTag *CModDevice::findTagByRequestId(qint32 requestId)
     return TagTree::findByRequestId(tags, groups, requestId);
 }
 
-void CModDevice::Serialize(Archive &ar)
+void CModDevice::serialize(Archive &ar)
 {
-    CModObject::Serialize(ar);
+    CModObject::serialize(ar);
     quint16 version = 0;
     ar.uint16(version);
     ar.int32(DeviceId);
@@ -49,9 +49,9 @@ CModRTUDev::CModRTUDev()
     name = QStringLiteral("RTU_Device_1");
 }
 
-void CModRTUDev::Serialize(Archive &ar)
+void CModRTUDev::serialize(Archive &ar)
 {
-    CModDevice::Serialize(ar);
+    CModDevice::serialize(ar);
     quint16 version = 0;
     ar.uint16(version);
     ar.int32(Reserved);
@@ -64,9 +64,9 @@ CModTCPDev::CModTCPDev()
     name = QStringLiteral("TCP_Device_1");
 }
 
-void CModTCPDev::Serialize(Archive &ar)
+void CModTCPDev::serialize(Archive &ar)
 {
-    CModDevice::Serialize(ar);
+    CModDevice::serialize(ar);
     quint16 version = 0;
     ar.uint16(version);
     ar.int32(DevicePort);

@@ -44,7 +44,7 @@ public:
     CModTag *findTagByPath(QStringView path, qint32 requestId) override;
     CModTag *findTagByRequestId(qint32 requestId) override;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // A device on a serial (RTU) channel.
@@ -54,7 +54,7 @@ class CModRTUDev : public CModDevice
     ORVALA_RECORD(CModRTUDev)
 public:
     CModRTUDev();
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 
     // Stored and carried along; no setting of this version uses them.
     qint32 Reserved = 0;
@@ -70,5 +70,5 @@ class CModTCPDev : public CModDevice
 public:
     CModTCPDev();
     qint32 DevicePort = 502; // stored only
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };

@@ -1,6 +1,6 @@
 #include "cmodobject.h"
 
-void CModObject::Serialize(Archive &ar)
+void CModObject::serialize(Archive &ar)
 {
     if (ar.isStoring())
         ar.writer().writeUInt16(0);

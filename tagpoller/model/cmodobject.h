@@ -37,5 +37,5 @@ public:
     virtual CModTag *findTagByPath(QStringView, qint32) { return nullptr; }
     virtual CModTag *findTagByRequestId(qint32) { return nullptr; }
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };

@@ -1,6 +1,6 @@
 #include "cmodtag.h"
 
-void CModTag::Serialize(Archive &ar)
+void CModTag::serialize(Archive &ar)
 {
     quint16 recordVersion = 0;
     ar.uint16(recordVersion);

@@ -45,7 +45,7 @@ public:
     void setRequestId(qint32 id) { requestId = id; }
     CModTag *matchRequestId(qint32 id) { return id != 0 && requestId == id ? this : nullptr; }
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 
     // Names are letters and digits, as the platform's alphanumeric test has
     // them, and "_".

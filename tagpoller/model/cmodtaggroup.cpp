@@ -10,9 +10,9 @@ CModTag *CModTagGroup::findTagByRequestId(qint32 requestId)
     return TagTree::findByRequestId(tags, groups, requestId);
 }
 
-void CModTagGroup::Serialize(Archive &ar)
+void CModTagGroup::serialize(Archive &ar)
 {
-    CModObject::Serialize(ar);
+    CModObject::serialize(ar);
     quint16 groupVersion = 0;
     ar.uint16(groupVersion);
     tags.serialize(ar);

@@ -25,7 +25,7 @@ public:
     CModTag *findTagByPath(QStringView path, qint32 requestId) override;
     CModTag *findTagByRequestId(qint32 requestId) override;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // What devices and groups share: their own tags, then their groups.

@@ -21,7 +21,7 @@ const RecordRegistry &projectRecordClasses()
     return registry;
 }
 
-void ProjectPayload::Serialize(Archive &ar)
+void ProjectPayload::serialize(Archive &ar)
 {
     ar.uint16(format);
     ar.objectArray(channels);

@@ -21,7 +21,7 @@ public:
     quint16 format = 0; // written 0, read and ignored
     Channels channels;
 
-    void Serialize(Archive &ar) override;
+    void serialize(Archive &ar) override;
 };
 
 // Reading and writing *.drx files: the payload wrapped in its envelope.

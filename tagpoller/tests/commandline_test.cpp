@@ -62,10 +62,10 @@ TEST(DriverCommandLine, PassesOverOptionsItDoesNotKnow)
 
     hostmsg::Desktop desktop;
     QDeadlineTimer shown(30000);
-    while (!desktop.FindWindow(DriverTitle) && !shown.hasExpired() &&
+    while (!desktop.findWindow(DriverTitle) && !shown.hasExpired() &&
            driver.state() == QProcess::Running)
         QThread::msleep(50);
-    EXPECT_NE(desktop.FindWindow(DriverTitle), 0u)
+    EXPECT_NE(desktop.findWindow(DriverTitle), 0u)
         << "the driver starts: " << driver.readAllStandardError().constData();
 
     driver.terminate();

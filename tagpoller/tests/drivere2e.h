@@ -119,7 +119,7 @@ protected:
         driver.setProcessChannelMode(QProcess::ForwardedOutputChannel);
         driver.start(testsupport::builtProgram(QStringLiteral("tagpoller/tagpoller")), arguments);
         ASSERT_TRUE(driver.waitForStarted(10000));
-        ASSERT_TRUE(waitFor([&] { return (driverWindow = desktop.FindWindow(DriverTitle)) != 0; }));
+        ASSERT_TRUE(waitFor([&] { return (driverWindow = desktop.findWindow(DriverTitle)) != 0; }));
     }
 
     qint64 sendItemRequest(const std::vector<std::pair<qint32, QString>> &items)
@@ -131,7 +131,7 @@ protected:
             item->name = name;
             request.items.push_back(item);
         }
-        return desktop.SendMessage(driverWindow, hostmsg::WM_COPYDATA, host->handle(), 0, 200,
+        return desktop.sendMessage(driverWindow, hostmsg::WM_COPYDATA, host->handle(), 0, 200,
                                    HostPayload::encodeItemRequest(request));
     }
 
@@ -150,7 +150,7 @@ protected:
         entry->requestId = requestId;
         entry->value = value;
         write.entries.push_back(entry);
-        return desktop.SendMessage(driverWindow, hostmsg::WM_COPYDATA, host->handle(), 0, 700,
+        return desktop.sendMessage(driverWindow, hostmsg::WM_COPYDATA, host->handle(), 0, 700,
                                    HostPayload::encodeTagValues(write));
     }
 

@@ -133,7 +133,7 @@ TEST_F(HostLinkEndToEnd, deliversValuesTakesWritesAndStopsOnRequest)
     }));
 
     // The stop request closes the driver without asking anyone.
-    desktop.PostMessage(driverWindow, StopRequestMessage);
+    desktop.postMessage(driverWindow, StopRequestMessage);
     ASSERT_TRUE(waitForExit());
     EXPECT_EQ(sim.holdingRegister(1, 19), 500);
     const QString printed = output();
@@ -157,7 +157,7 @@ TEST_F(HostLinkEndToEnd, requestResolvingNothingIsAnswered510)
               510);
     QTest::qWait(600);
     EXPECT_TRUE(deliveries.empty());
-    desktop.PostMessage(driverWindow, StopRequestMessage);
+    desktop.postMessage(driverWindow, StopRequestMessage);
     ASSERT_TRUE(waitForExit());
     EXPECT_TRUE(savedMessages().contains(DriverString::text(DriverString::NoRequestedItemsFound)));
 }
@@ -168,7 +168,7 @@ TEST_F(HostLinkEndToEnd, userStartedDriverRefusesItemRequests)
     launchDriver({});
     EXPECT_EQ(sendItemRequest({{1, QStringLiteral("Chnl1.Dev1.Level")}}), 520);
     // Without a host launch the stop request is not the host's to give.
-    desktop.PostMessage(driverWindow, StopRequestMessage);
+    desktop.postMessage(driverWindow, StopRequestMessage);
     QTest::qWait(500);
     EXPECT_EQ(driver.state(), QProcess::Running);
 }
@@ -217,7 +217,7 @@ TEST_F(HostLinkEndToEnd, aCutConnectionMakesValuesBadUntilTheReconnectReadsThemA
     ASSERT_TRUE(waitFor([&] { return !latest(2)->inError; }));
     EXPECT_FLOAT_EQ(latest(2)->value.asFloat(), 1.5f);
 
-    desktop.PostMessage(driverWindow, StopRequestMessage);
+    desktop.postMessage(driverWindow, StopRequestMessage);
     ASSERT_TRUE(waitForExit());
 }
 

@@ -13,12 +13,13 @@ namespace archivetest {
 // Held by value inside other records: no tag, no index.
 struct ValueRecord : Record
 {
+    // Never written (held by value), so the name is free to change.
     ORVALA_RECORD(ValueRecord)
 public:
     quint8 type = 0;
     double value = 0;
 
-    void Serialize(Archive &ar) override
+    void serialize(Archive &ar) override
     {
         ar.uint8(type);
         ar.float64(value);
@@ -38,7 +39,7 @@ struct TagRecord : Record
     QString name;
     qint32 number = 0;
 
-    void Serialize(Archive &ar) override
+    void serialize(Archive &ar) override
     {
         quint16 version = 0;
         ar.uint16(version);
@@ -56,7 +57,7 @@ struct GroupRecord : Record
     QString name;
     std::vector<std::shared_ptr<Record>> children;
 
-    void Serialize(Archive &ar) override
+    void serialize(Archive &ar) override
     {
         ar.string(name);
         ar.objectArray(children);
@@ -84,7 +85,7 @@ struct PrimitivesRecord : Record
     quint32 count = 0;
     ValueRecord value;
 
-    void Serialize(Archive &ar) override
+    void serialize(Archive &ar) override
     {
         ar.uint8(u8);
         ar.int8(i8);
@@ -114,7 +115,7 @@ struct DocumentRecord : Record
     std::vector<std::shared_ptr<Record>> items;
     std::vector<std::shared_ptr<Record>> again;
 
-    void Serialize(Archive &ar) override
+    void serialize(Archive &ar) override
     {
         ar.uint16(format);
         ar.objectArray(items);
@@ -125,6 +126,7 @@ struct DocumentRecord : Record
 inline RecordRegistry makeRegistry()
 {
     RecordRegistry registry;
+    // The class names are bytes of the golden vectors: part of the format.
     registry.add<TagRecord>();
     registry.add<GroupRecord>();
     registry.add<PrimitivesRecord>();

@@ -56,15 +56,15 @@ TEST_F(DesktopTest, WindowIsFoundByItsTitleAndItsFilesGoWithIt)
     ASSERT_NE(window, nullptr) << qPrintable(m_desktop.errorString());
     EXPECT_NE(window->handle(), 0u);
     EXPECT_EQ(window->title(), QStringLiteral("Orvala Email Client"));
-    EXPECT_EQ(m_desktop.FindWindow(QStringLiteral("Orvala Email Client")), window->handle());
-    EXPECT_EQ(m_desktop.FindWindow(QStringLiteral("Orvala Email")), 0u);
+    EXPECT_EQ(m_desktop.findWindow(QStringLiteral("Orvala Email Client")), window->handle());
+    EXPECT_EQ(m_desktop.findWindow(QStringLiteral("Orvala Email")), 0u);
 
     const QString socketName = QString::fromLatin1(socketFileName(window->handle()));
     EXPECT_TRUE(folderEntries(m_desktop).contains(socketName));
     EXPECT_TRUE(linkTarget(m_desktop, QStringLiteral("Orvala Email Client")).endsWith(socketName));
 
     window.reset();
-    EXPECT_EQ(m_desktop.FindWindow(QStringLiteral("Orvala Email Client")), 0u);
+    EXPECT_EQ(m_desktop.findWindow(QStringLiteral("Orvala Email Client")), 0u);
     EXPECT_EQ(folderEntries(m_desktop), QStringList());
 }
 
@@ -85,9 +85,9 @@ TEST_F(DesktopTest, WindowsHaveDistinctHandlesAcrossDesktopsOfOneProcess)
     second->setHandler([](const Message &) { return 2; });
     third->setHandler([](const Message &) { return 3; });
     // Each Desktop serves its own windows while it waits.
-    EXPECT_EQ(m_desktop.SendMessage(first->handle(), WM_USER), 1);
-    EXPECT_EQ(m_desktop.SendMessage(second->handle(), WM_USER), 2);
-    EXPECT_EQ(other.SendMessage(third->handle(), WM_USER), 3);
+    EXPECT_EQ(m_desktop.sendMessage(first->handle(), WM_USER), 1);
+    EXPECT_EQ(m_desktop.sendMessage(second->handle(), WM_USER), 2);
+    EXPECT_EQ(other.sendMessage(third->handle(), WM_USER), 3);
 }
 
 TEST_F(DesktopTest, StaleSocketFileDoesNotBlockRegistration)
@@ -110,7 +110,7 @@ TEST_F(DesktopTest, StaleSocketFileDoesNotBlockRegistration)
     auto window = m_desktop.createWindow(QStringLiteral("after a crash"));
     ASSERT_NE(window, nullptr) << qPrintable(m_desktop.errorString());
     window->setHandler([](const Message &) { return 7; });
-    EXPECT_EQ(m_desktop.SendMessage(m_desktop.FindWindow(QStringLiteral("after a crash")), WM_USER),
+    EXPECT_EQ(m_desktop.sendMessage(m_desktop.findWindow(QStringLiteral("after a crash")), WM_USER),
               7);
 }
 
@@ -119,14 +119,14 @@ TEST_F(DesktopTest, NewestWindowOfATitleIsFoundAndKeepsTheTitle)
     auto older = m_desktop.createWindow(QStringLiteral("driver"));
     auto newer = m_desktop.createWindow(QStringLiteral("driver"));
     ASSERT_TRUE(older && newer);
-    EXPECT_EQ(m_desktop.FindWindow(QStringLiteral("driver")), newer->handle());
+    EXPECT_EQ(m_desktop.findWindow(QStringLiteral("driver")), newer->handle());
 
     // The older window must not take the newer one's title with it.
     older.reset();
-    EXPECT_EQ(m_desktop.FindWindow(QStringLiteral("driver")), newer->handle());
+    EXPECT_EQ(m_desktop.findWindow(QStringLiteral("driver")), newer->handle());
 
     newer.reset();
-    EXPECT_EQ(m_desktop.FindWindow(QStringLiteral("driver")), 0u);
+    EXPECT_EQ(m_desktop.findWindow(QStringLiteral("driver")), 0u);
     EXPECT_EQ(folderEntries(m_desktop), QStringList());
 }
 
@@ -155,7 +155,7 @@ TEST_F(DesktopTest, SendToOwnWindowIsServedWhileTheSenderWaits)
         received = message;
         return -9;
     });
-    EXPECT_EQ(m_desktop.SendMessage(window->handle(), WM_COPYDATA, 11, -12, 300, payload), -9);
+    EXPECT_EQ(m_desktop.sendMessage(window->handle(), WM_COPYDATA, 11, -12, 300, payload), -9);
     EXPECT_EQ(received.kind, Kind::Send);
     EXPECT_EQ(received.msg, WM_COPYDATA);
     EXPECT_EQ(received.wParam, 11u);
@@ -175,8 +175,8 @@ TEST_F(DesktopTest, PostsToOwnWindowWaitForTheEventLoopAndKeepTheirOrder)
         return 0;
     });
     for (quint64 i = 1; i <= 20; ++i)
-        ASSERT_TRUE(m_desktop.PostMessage(window->handle(), WM_USER, i));
-    EXPECT_TRUE(handled.empty()) << "posts are handled from the event loop, not inside PostMessage";
+        ASSERT_TRUE(m_desktop.postMessage(window->handle(), WM_USER, i));
+    EXPECT_TRUE(handled.empty()) << "posts are handled from the event loop, not inside postMessage";
 
     ASSERT_TRUE(processEventsUntil([&] { return handled.size() == 20; }));
     for (quint64 i = 0; i < 20; ++i)
@@ -191,9 +191,9 @@ TEST_F(DesktopTest, WindowMayDestroyItselfInItsSendHandler)
         window.reset(); // a close request
         return 5;
     });
-    EXPECT_EQ(m_desktop.SendMessage(window->handle(), WM_USER + 102), 5);
+    EXPECT_EQ(m_desktop.sendMessage(window->handle(), WM_USER + 102), 5);
     EXPECT_EQ(window, nullptr);
-    EXPECT_EQ(m_desktop.FindWindow(QStringLiteral("closing")), 0u);
+    EXPECT_EQ(m_desktop.findWindow(QStringLiteral("closing")), 0u);
     EXPECT_EQ(folderEntries(m_desktop), QStringList());
 }
 
@@ -209,7 +209,7 @@ TEST_F(DesktopTest, WindowMayDestroyItselfWhilePostsAreQueued)
     });
     const Handle handle = window->handle();
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(m_desktop.PostMessage(handle, WM_USER + 102));
+        ASSERT_TRUE(m_desktop.postMessage(handle, WM_USER + 102));
 
     // The posts left in the queue go with the window.
     ASSERT_TRUE(processEventsUntil([&] { return window == nullptr; }));
@@ -219,12 +219,12 @@ TEST_F(DesktopTest, WindowMayDestroyItselfWhilePostsAreQueued)
 
 TEST_F(DesktopTest, NoWindowGivesZero)
 {
-    EXPECT_EQ(m_desktop.FindWindow(QStringLiteral("never registered")), 0u);
-    EXPECT_EQ(m_desktop.SendMessage(0, WM_USER), 0);
-    EXPECT_FALSE(m_desktop.PostMessage(0, WM_USER));
+    EXPECT_EQ(m_desktop.findWindow(QStringLiteral("never registered")), 0u);
+    EXPECT_EQ(m_desktop.sendMessage(0, WM_USER), 0);
+    EXPECT_FALSE(m_desktop.postMessage(0, WM_USER));
     const Handle unused = (Handle(::getpid()) << 20) | 0xABCDE;
-    EXPECT_EQ(m_desktop.SendMessage(unused, WM_USER), 0);
-    EXPECT_FALSE(m_desktop.PostMessage(unused, WM_USER));
+    EXPECT_EQ(m_desktop.sendMessage(unused, WM_USER), 0);
+    EXPECT_FALSE(m_desktop.postMessage(unused, WM_USER));
 }
 
 TEST_F(DesktopTest, PayloadOverTheLimitIsNotSent)
@@ -234,7 +234,7 @@ TEST_F(DesktopTest, PayloadOverTheLimitIsNotSent)
     int handled = 0;
     window->setHandler([&handled](const Message &) { return ++handled; });
     const QByteArray tooLarge(qsizetype(MaxPayload) + 1, 'x');
-    EXPECT_EQ(m_desktop.SendMessage(window->handle(), WM_COPYDATA, 0, 0, 1, tooLarge), 0);
-    EXPECT_FALSE(m_desktop.PostMessage(window->handle(), WM_COPYDATA, 0, 0, 1, tooLarge));
+    EXPECT_EQ(m_desktop.sendMessage(window->handle(), WM_COPYDATA, 0, 0, 1, tooLarge), 0);
+    EXPECT_FALSE(m_desktop.postMessage(window->handle(), WM_COPYDATA, 0, 0, 1, tooLarge));
     EXPECT_EQ(handled, 0);
 }

@@ -28,11 +28,11 @@ int main(int argc, char **argv)
         case peer::PostBack: {
             qint64 taken = 0;
             for (qint64 i = 1; i <= message.lParam; ++i)
-                taken += desktop.PostMessage(message.wParam, peer::Posted, quint64(i)) ? 1 : 0;
+                taken += desktop.postMessage(message.wParam, peer::Posted, quint64(i)) ? 1 : 0;
             return taken;
         }
         case peer::Echo:
-            return desktop.SendMessage(message.wParam, hostmsg::WM_COPYDATA, self, 0,
+            return desktop.sendMessage(message.wParam, hostmsg::WM_COPYDATA, self, 0,
                                        message.dwData, message.payload);
         case peer::CloseWindow:
             window.reset();

@@ -59,7 +59,7 @@ TEST_F(InterprocessTest, SendDeliversPayloadAndCodeAndReturnsTheAnswer)
     const QByteArray payload("\x00\xff"
                              "AB\n\x7f",
                              6);
-    EXPECT_EQ(m_desktop.SendMessage(handle, WM_COPYDATA, 7, 0, 300, payload), -5);
+    EXPECT_EQ(m_desktop.sendMessage(handle, WM_COPYDATA, 7, 0, 300, payload), -5);
     EXPECT_EQ(
         listener.readLines(1),
         QStringList{QStringLiteral("send msg=0x4a wParam=7 code=300 len=6 hex=00ff41420a7f")});
@@ -75,7 +75,7 @@ TEST_F(InterprocessTest, PostsFromOneSenderArriveInOrder)
     ASSERT_NE(handle, 0u);
 
     for (int i = 1; i <= Posts; ++i)
-        ASSERT_TRUE(m_desktop.PostMessage(handle, WM_USER + 1, quint64(i))) << "post " << i;
+        ASSERT_TRUE(m_desktop.postMessage(handle, WM_USER + 1, quint64(i))) << "post " << i;
 
     const QStringList lines = listener.readLines(Posts);
     ASSERT_EQ(lines.size(), Posts);
@@ -100,16 +100,16 @@ TEST_F(InterprocessTest, DeadEndpointGivesZeroAndItsStaleFilesAreRemoved)
     ASSERT_TRUE(existsInFolder(m_desktop, socket));
 
     // The socket file is still there, but nobody listens.
-    EXPECT_EQ(m_desktop.SendMessage(handle, WM_USER), 0);
-    EXPECT_FALSE(m_desktop.PostMessage(handle, WM_USER));
+    EXPECT_EQ(m_desktop.sendMessage(handle, WM_USER), 0);
+    EXPECT_FALSE(m_desktop.postMessage(handle, WM_USER));
 
-    EXPECT_EQ(m_desktop.FindWindow(QStringLiteral("doomed")), 0u);
+    EXPECT_EQ(m_desktop.findWindow(QStringLiteral("doomed")), 0u);
     EXPECT_FALSE(existsInFolder(m_desktop, link));
     EXPECT_FALSE(existsInFolder(m_desktop, socket));
 
     // And now the file is gone as well.
-    EXPECT_EQ(m_desktop.SendMessage(handle, WM_USER), 0);
-    EXPECT_FALSE(m_desktop.PostMessage(handle, WM_USER));
+    EXPECT_EQ(m_desktop.sendMessage(handle, WM_USER), 0);
+    EXPECT_FALSE(m_desktop.postMessage(handle, WM_USER));
 }
 
 TEST_F(InterprocessTest, ReceiverThatDoesNotAnswerInTimeGivesZero)
@@ -120,9 +120,9 @@ TEST_F(InterprocessTest, ReceiverThatDoesNotAnswerInTimeGivesZero)
     const Handle handle = listener.waitForWindow(m_desktop, QStringLiteral("slow"));
     ASSERT_NE(handle, 0u);
 
-    EXPECT_EQ(m_desktop.SendMessage(handle, WM_USER, 1, 0, 0, {}, 300ms), 0);
+    EXPECT_EQ(m_desktop.sendMessage(handle, WM_USER, 1, 0, 0, {}, 300ms), 0);
     // Its late answer meets a closed connection; it must live on and answer the next send.
-    EXPECT_EQ(m_desktop.SendMessage(handle, WM_USER, 2), 42);
+    EXPECT_EQ(m_desktop.sendMessage(handle, WM_USER, 2), 42);
     EXPECT_EQ(listener.readLines(2).size(), 2);
     EXPECT_TRUE(listener.terminate());
 }
@@ -144,12 +144,12 @@ TEST_F(InterprocessTest, SendsCrossingBetweenTwoProcessesBothComplete)
 
     // The peer sends to us before it answers: 2 comes back only if we answered
     // while we waited for it.
-    EXPECT_EQ(m_desktop.SendMessage(peer, peer::Ping, window->handle(), 1), 2);
+    EXPECT_EQ(m_desktop.sendMessage(peer, peer::Ping, window->handle(), 1), 2);
     EXPECT_EQ(pingsHere, std::vector<qint64>{0});
 
     // Sends nested seven deep, alternating between the two processes.
     pingsHere.clear();
-    EXPECT_EQ(m_desktop.SendMessage(peer, peer::Ping, window->handle(), 7), 8);
+    EXPECT_EQ(m_desktop.sendMessage(peer, peer::Ping, window->handle(), 7), 8);
     EXPECT_EQ(pingsHere, (std::vector<qint64>{6, 4, 2, 0}));
 }
 
@@ -168,7 +168,7 @@ TEST_F(InterprocessTest, PostsArrivingDuringASendWaitForTheEventLoop)
     ASSERT_NE(peer, 0u);
 
     // The peer's posts are taken while we wait (or it could not answer 5) ...
-    EXPECT_EQ(m_desktop.SendMessage(peer, peer::PostBack, window->handle(), 5), 5);
+    EXPECT_EQ(m_desktop.sendMessage(peer, peer::PostBack, window->handle(), 5), 5);
     // ... but handled only once the event loop runs, in their order.
     EXPECT_TRUE(posted.empty());
     ASSERT_TRUE(processEventsUntil([&] { return posted.size() >= 5; }));
@@ -194,7 +194,7 @@ TEST_F(InterprocessTest, PayloadOfSeveralMebibytesRoundTripsIntact)
     ASSERT_NE(peer, 0u);
 
     // Out to the peer and back to us inside the same send.
-    EXPECT_EQ(m_desktop.SendMessage(peer, peer::Echo, window->handle(), 0, 123456789, payload), 77);
+    EXPECT_EQ(m_desktop.sendMessage(peer, peer::Echo, window->handle(), 0, 123456789, payload), 77);
     EXPECT_EQ(echoed.msg, WM_COPYDATA);
     EXPECT_EQ(echoed.wParam, peer);
     EXPECT_EQ(echoed.dwData, 123456789u);
@@ -208,9 +208,9 @@ TEST_F(InterprocessTest, PeerMayCloseItsWindowInsideASend)
     const Handle peer = peerProcess.waitForWindow(m_desktop, QStringLiteral("peer"));
     ASSERT_NE(peer, 0u);
 
-    EXPECT_EQ(m_desktop.SendMessage(peer, peer::CloseWindow), 1);
+    EXPECT_EQ(m_desktop.sendMessage(peer, peer::CloseWindow), 1);
     EXPECT_TRUE(peerProcess.waitForExit()) << "exit status 0: no crash, no sanitizer report";
-    EXPECT_EQ(m_desktop.FindWindow(QStringLiteral("peer")), 0u);
+    EXPECT_EQ(m_desktop.findWindow(QStringLiteral("peer")), 0u);
 }
 
 TEST_F(InterprocessTest, ListenerStoppedBySignalRemovesItsFiles)

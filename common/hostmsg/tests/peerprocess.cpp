@@ -35,7 +35,7 @@ hostmsg::Handle PeerProcess::waitForWindow(hostmsg::Desktop &desktop, const QStr
 {
     const QDeadlineTimer deadline(Patience);
     while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
-        if (const hostmsg::Handle handle = desktop.FindWindow(title))
+        if (const hostmsg::Handle handle = desktop.findWindow(title))
             return handle;
         m_process.waitForFinished(20); // a short pause that also notices an early exit
     }

@@ -27,7 +27,7 @@ inline qint64 answerPing(hostmsg::Desktop &desktop, hostmsg::Handle self,
 {
     if (message.lParam <= 0)
         return 1;
-    const qint64 answer = desktop.SendMessage(message.wParam, Ping, self, message.lParam - 1);
+    const qint64 answer = desktop.sendMessage(message.wParam, Ping, self, message.lParam - 1);
     return answer == 0 ? 0 : answer + 1;
 }
 

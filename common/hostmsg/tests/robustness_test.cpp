@@ -122,7 +122,7 @@ protected:
     // message it ever took.
     void expectProperSendAnswered()
     {
-        EXPECT_EQ(m_desktop.SendMessage(m_handle, WM_COPYDATA, 1, 0, 2, QByteArray("ok")), Reply);
+        EXPECT_EQ(m_desktop.sendMessage(m_handle, WM_COPYDATA, 1, 0, 2, QByteArray("ok")), Reply);
         EXPECT_EQ(m_listener->readLines(1),
                   QStringList{QStringLiteral("send msg=0x4a wParam=1 code=2 len=2 hex=6f6b")});
         EXPECT_TRUE(m_listener->waitForExit()) << "exit status 0: no crash, no sanitizer report";

@@ -38,9 +38,9 @@ void expectEveryOperationFails(Desktop &desktop)
 {
     EXPECT_FALSE(desktop.isOpen());
     EXPECT_EQ(desktop.createWindow(QStringLiteral("refused")), nullptr);
-    EXPECT_EQ(desktop.FindWindow(QStringLiteral("refused")), 0u);
-    EXPECT_EQ(desktop.SendMessage((Handle(::getpid()) << 20) | 1, WM_USER), 0);
-    EXPECT_FALSE(desktop.PostMessage((Handle(::getpid()) << 20) | 1, WM_USER));
+    EXPECT_EQ(desktop.findWindow(QStringLiteral("refused")), 0u);
+    EXPECT_EQ(desktop.sendMessage((Handle(::getpid()) << 20) | 1, WM_USER), 0);
+    EXPECT_FALSE(desktop.postMessage((Handle(::getpid()) << 20) | 1, WM_USER));
 }
 
 } // namespace

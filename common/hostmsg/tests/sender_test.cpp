@@ -99,7 +99,7 @@ TEST_F(SenderTest, SendPutsTheGoldenFrameOnTheWire)
             const QByteArray answer = encodeAnswer(-7);
             ::send(connection, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL);
         });
-        EXPECT_EQ(m_desktop.SendMessage(RawHandle, WM_COPYDATA, 7, -1, 300, QByteArray("abc")), -7);
+        EXPECT_EQ(m_desktop.sendMessage(RawHandle, WM_COPYDATA, 7, -1, 300, QByteArray("abc")), -7);
     }
     EXPECT_EQ(frame.toHex(), QByteArray("4f484d31"
                                         "01000000"
@@ -119,7 +119,7 @@ TEST_F(SenderTest, PostIsDeliveredOnceTheReceiverHasReadItAllAndClosed)
     {
         RawReceiver receiver(
             m_desktop, [&frame](int connection) { frame = receive(connection, FrameHeaderSize); });
-        EXPECT_TRUE(m_desktop.PostMessage(RawHandle, WM_ACTIVATE));
+        EXPECT_TRUE(m_desktop.postMessage(RawHandle, WM_ACTIVATE));
     }
     EXPECT_EQ(frame.toHex(), QByteArray("4f484d31"
                                         "02000000"
@@ -150,7 +150,7 @@ TEST_F(SenderTest, PostIsNotDeliveredWhenTheReceiverDropsIt)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         RawReceiver receiver(m_desktop, row.behaviour);
-        EXPECT_FALSE(m_desktop.PostMessage(RawHandle, WM_USER, 0, 0, 0, QByteArray(100, 'p')));
+        EXPECT_FALSE(m_desktop.postMessage(RawHandle, WM_USER, 0, 0, 0, QByteArray(100, 'p')));
     }
 }
 
@@ -172,6 +172,6 @@ TEST_F(SenderTest, SendGivesZeroUnlessAWholeAnswerComes)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         RawReceiver receiver(m_desktop, row.behaviour);
-        EXPECT_EQ(m_desktop.SendMessage(RawHandle, WM_USER), 0);
+        EXPECT_EQ(m_desktop.sendMessage(RawHandle, WM_USER), 0);
     }
 }

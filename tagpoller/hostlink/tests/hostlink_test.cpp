@@ -123,7 +123,7 @@ protected:
 
     qint64 sendToDriver(quint64 code, const QByteArray &payload, hostmsg::Handle from)
     {
-        return desktop.SendMessage(driverWindow->handle(), hostmsg::WM_COPYDATA, from, 0, code,
+        return desktop.sendMessage(driverWindow->handle(), hostmsg::WM_COPYDATA, from, 0, code,
                                    payload);
     }
     qint64 sendItemRequest(const CAryReqTags &request, hostmsg::Handle from)

@@ -35,9 +35,9 @@ TEST(SingleInstanceTest, SecondCopyRaisesTheFirstAndEnds)
     QProcess first;
     startDriver(first);
     QDeadlineTimer registered(30000);
-    while (!desktop.FindWindow(MainWindow::Title) && !registered.hasExpired())
+    while (!desktop.findWindow(MainWindow::Title) && !registered.hasExpired())
         QThread::msleep(50);
-    ASSERT_NE(desktop.FindWindow(MainWindow::Title), 0u) << "the first copy shows its window";
+    ASSERT_NE(desktop.findWindow(MainWindow::Title), 0u) << "the first copy shows its window";
 
     QProcess second;
     startDriver(second);
@@ -72,9 +72,9 @@ TEST(TerminationTest, SigtermClosesTheDriverAndKeepsItsMessages)
     QProcess driver;
     startDriver(driver);
     QDeadlineTimer registered(30000);
-    while (!desktop.FindWindow(MainWindow::Title) && !registered.hasExpired())
+    while (!desktop.findWindow(MainWindow::Title) && !registered.hasExpired())
         QThread::msleep(50);
-    ASSERT_NE(desktop.FindWindow(MainWindow::Title), 0u);
+    ASSERT_NE(desktop.findWindow(MainWindow::Title), 0u);
 
     ASSERT_EQ(::kill(pid_t(driver.processId()), SIGTERM), 0);
     ASSERT_TRUE(driver.waitForFinished(30000));
@@ -82,7 +82,7 @@ TEST(TerminationTest, SigtermClosesTheDriverAndKeepsItsMessages)
     EXPECT_EQ(driver.exitCode(), 0);
     EXPECT_TRUE(driver.readAllStandardError().contains("termination signal 15 received: closing"));
     EXPECT_TRUE(QFileInfo::exists(messages)) << "the event messages were saved";
-    EXPECT_EQ(desktop.FindWindow(MainWindow::Title), 0u);
+    EXPECT_EQ(desktop.findWindow(MainWindow::Title), 0u);
 }
 
 } // namespace

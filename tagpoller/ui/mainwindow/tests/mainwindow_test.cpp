@@ -138,7 +138,7 @@ TEST(MainWindowTest, TitleTreeAndStartUpMessages)
 {
     Driver driver;
     EXPECT_EQ(driver.window->windowTitle(), QStringLiteral("Orvala Modbus Driver (Beta)"));
-    EXPECT_EQ(driver.desktop.FindWindow(MainWindow::Title) != 0, true)
+    EXPECT_EQ(driver.desktop.findWindow(MainWindow::Title) != 0, true)
         << "registered under its title for the host runtime and later copies";
     EXPECT_TRUE(driver.window->projectTree()->isExpanded(driver.find(QStringLiteral("Channel1"))));
     ASSERT_GE(driver.log.count(), 1);

@@ -183,9 +183,9 @@ TEST_F(RunModeWindow, stopRequestFromTheHostReleasesAndClosesWithoutAsking)
     EXPECT_EQ(sim.counters().connectionsAccepted, 0u);
     EXPECT_FALSE(enabled(Command::SwitchToConfiguration));
 
-    const hostmsg::Handle driverWindow = desktop.FindWindow(MainWindow::Title);
+    const hostmsg::Handle driverWindow = desktop.findWindow(MainWindow::Title);
     ASSERT_NE(driverWindow, 0u);
-    EXPECT_EQ(desktop.SendMessage(driverWindow, hostmsg::WM_USER + 102), 1);
+    EXPECT_EQ(desktop.sendMessage(driverWindow, hostmsg::WM_USER + 102), 1);
     EXPECT_TRUE(window->runMode().stopRequested());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
     EXPECT_TRUE(notifier.questions.isEmpty());
