@@ -66,7 +66,7 @@ constexpr quint64 ValueDeliveryCode = 300;
 constexpr qint64 DeliveryAcknowledged = 100;
 constexpr qint64 ItemRequestAccepted = 500;
 constexpr qint64 ItemRequestRefused = 520;
-constexpr quint32 StopRequest = hostmsg::WM_USER + 102;
+constexpr quint32 StopRequestMessage = hostmsg::WM_USER + 102;
 const QString DriverTitle = QStringLiteral("Orvala Modbus Driver (Beta)");
 
 constexpr int FrameRegisters = 125;
@@ -695,7 +695,7 @@ RunResult runScenario(const Scenario &scenario, const QString &program, const Pr
         if (driver.state() == QProcess::NotRunning)
             return;
         if (const hostmsg::Handle window = desktop.findWindow(DriverTitle))
-            desktop.postMessage(window, StopRequest);
+            desktop.postMessage(window, StopRequestMessage);
         if (!waitFor([&] { return driver.state() == QProcess::NotRunning; }, 30000)) {
             std::fprintf(stderr, "the driver (pid %lld) did not stop when asked: killed\n",
                          static_cast<long long>(driver.processId()));
