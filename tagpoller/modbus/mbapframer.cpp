@@ -2,6 +2,7 @@
 
 #include "modbuscodec.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace ModbusTcp;
