@@ -123,6 +123,8 @@ struct ReplyCheck
 // transaction id, unit id, function code or its exception, byte count against
 // the quantity asked for (with the exact ADU length), and a write's echo.
 ReplyCheck checkReply(QByteArrayView request, QByteArrayView reply);
+// The check's data views the reply: a temporary reply would leave it dangling.
+ReplyCheck checkReply(QByteArrayView request, QByteArray &&reply) = delete;
 
 // Bit `index` of a bit read's data: byte index / 8, least significant bit first.
 // False when the data is too short.

@@ -280,7 +280,8 @@ TEST(ReplyCheck, EveryTruncationOfAGoodReplyIsRefused)
     const QByteArray request = hexBytes(READ_REGS);
     const QByteArray reply = hexBytes("00 03 00 00 00 09 11 03 06 02 2b 00 00 00 64");
     for (qsizetype size = 0; size < reply.size(); ++size)
-        EXPECT_NE(checkReply(request, reply.first(size)).status, ReplyStatus::Ok) << size;
+        EXPECT_NE(checkReply(request, QByteArrayView(reply).first(size)).status, ReplyStatus::Ok)
+            << size;
 }
 
 TEST(ReplyCheck, FullSizeReadsAreAccepted)
@@ -336,8 +337,8 @@ TEST(Unpack, RegistersAreBigEndian)
 
 TEST(Unpack, CheckedReplyDataUnpacks)
 {
-    const ReplyCheck check =
-        checkReply(hexBytes(READ_COILS), hexBytes("00 01 00 00 00 05 11 01 02 cd 01"));
+    const QByteArray reply = hexBytes("00 01 00 00 00 05 11 01 02 cd 01");
+    const ReplyCheck check = checkReply(hexBytes(READ_COILS), reply);
     ASSERT_TRUE(check.isOk());
     const QList<bool> bits = unpackBits(check.data, 10);
     EXPECT_EQ(bits, (QList<bool>{1, 0, 1, 1, 0, 0, 1, 1, 1, 0}));
